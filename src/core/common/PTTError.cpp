@@ -1,0 +1,5 @@
+#include "PTTError.h"
+
+QString PTTError::toString() const {
+    return domain + QLatin1Char(' ') + QString::number(code) + QStringLiteral(": ") + description;
+}

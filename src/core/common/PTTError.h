@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// An error as the user-facing layers see it: where it came from, a code within that domain, and a
+// description that is safe to show (the overlay picks its short message from it).
+struct PTTError {
+    QString domain;
+    int code = 0;
+    QString description;
+
+    friend bool operator==(const PTTError&, const PTTError&) = default;
+
+    // "domain code: description", for logs and diagnostics.
+    QString toString() const;
+};

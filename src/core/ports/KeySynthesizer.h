@@ -1,0 +1,20 @@
+#pragma once
+
+#include "common/Result.h"
+
+#include <QtGlobal>
+
+// Posts synthetic key presses to the session as if typed (system key codes and modifier bits, as
+// in KeyEvent). Events it posts are never reported back by KeyEventSource.
+class KeySynthesizer {
+public:
+    virtual ~KeySynthesizer() = default;
+
+    // Presses the modifiers in `flags`, presses and releases `keyCode`, then releases the
+    // modifiers in reverse order, flushed at once. All or nothing: when any event cannot be
+    // posted, none is, so no key is left held.
+    virtual Result<void> tapKey(quint16 keyCode, quint64 flags) = 0;
+
+    // Whether synthetic events can be posted at all.
+    virtual bool isAvailable() const = 0;
+};

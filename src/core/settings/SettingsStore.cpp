@@ -1,0 +1,33 @@
+#include "SettingsStore.h"
+
+#include "ports/KeyValueStore.h"
+
+SettingsStore::SettingsStore(KeyValueStore& defaults)
+    : m_defaults(defaults) {}
+
+PTTSettings SettingsStore::load() const {
+    const auto stored = m_defaults.data(settingsKey);
+    if (!stored) {
+        return PTTSettings::defaults();
+    }
+    auto decoded = PTTSettings::fromJson(*stored);
+    return decoded ? std::move(decoded).value() : PTTSettings::defaults();
+}
+
+void SettingsStore::save(const PTTSettings& settings) {
+    if (const auto previous = m_defaults.value(settingsKey)) {
+        const QByteArray* bytes = std::get_if<QByteArray>(&*previous);
+        if (!bytes || !PTTSettings::fromJson(*bytes)) {
+            m_defaults.setValue(unreadableSettingsKey, *previous);
+        }
+    }
+    m_defaults.setData(settingsKey, settings.toJson());
+}
+
+bool SettingsStore::isSetupCompleted() const {
+    return m_defaults.boolean(setupCompletedKey);
+}
+
+void SettingsStore::markSetupCompleted() {
+    m_defaults.setBool(setupCompletedKey, true);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ports/Clock.h"
+
+#include <QElapsedTimer>
+
+class SystemClock final : public Clock {
+public:
+    SystemClock();
+
+    QDateTime now() const override;
+    double monotonicSeconds() const override;
+
+private:
+    QElapsedTimer m_origin;
+};

@@ -1,0 +1,42 @@
+#include "PTTHealthResponse.h"
+
+#include "common/JsonFields.h"
+
+using nlohmann::ordered_json;
+
+QByteArray PTTHealthResponse::toJson() const {
+    ordered_json object;
+    object["ok"] = ok;
+    object["service"] = service.toStdString();
+    object["groqConfigured"] = groqConfigured;
+    object["authConfigured"] = authConfigured;
+    object["version"] = version.toStdString();
+    return QByteArray::fromStdString(object.dump());
+}
+
+Result<PTTHealthResponse> PTTHealthResponse::fromJson(const QByteArray& json) {
+    const auto parsed = JsonFields::parseObject(json);
+    if (!parsed) {
+        return parsed.error();
+    }
+    const ordered_json& object = parsed.value();
+    PTTHealthResponse response;
+    for (auto [key, field] :
+         {std::pair{"ok", &response.ok}, std::pair{"groqConfigured", &response.groqConfigured},
+          std::pair{"authConfigured", &response.authConfigured}}) {
+        const auto flag = JsonFields::requiredBool(object, key);
+        if (!flag) {
+            return flag.error();
+        }
+        *field = flag.value();
+    }
+    for (auto [key, field] :
+         {std::pair{"service", &response.service}, std::pair{"version", &response.version}}) {
+        auto text = JsonFields::requiredString(object, key);
+        if (!text) {
+            return text.error();
+        }
+        *field = std::move(text).value();
+    }
+    return response;
+}
