@@ -2,6 +2,14 @@
 
 #include <algorithm>
 
+void EventTimeMapper::calibrate(quint32 serverMilliseconds, double localSeconds) {
+    m_serverSeconds = serverMilliseconds / 1000.0;
+    m_lastServerMilliseconds = serverMilliseconds;
+    m_offset = localSeconds - m_serverSeconds;
+    m_lastResult = 0;
+    m_anchored = true;
+}
+
 double EventTimeMapper::map(quint32 serverMilliseconds, double now) {
     if (!m_anchored) {
         m_serverSeconds = serverMilliseconds / 1000.0;

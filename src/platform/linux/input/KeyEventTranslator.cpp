@@ -27,6 +27,9 @@ std::optional<KeyEvent> KeyEventTranslator::translate(int evdevCode, bool press,
     const std::optional<qint64> keyCode = LinuxKeyTable::systemKeyCode(evdevCode);
     const bool wasHeld = m_held.test(static_cast<std::size_t>(evdevCode));
     m_held.set(static_cast<std::size_t>(evdevCode), press);
+    if (evdevCode == LinuxKeyTable::capsLockKey && !(press && wasHeld)) {
+        trackCapsLock(press);
+    }
     if (!keyCode) {
         return std::nullopt;
     }
@@ -48,9 +51,20 @@ std::optional<KeyEvent> KeyEventTranslator::translate(int evdevCode, bool press,
     return event;
 }
 
+void KeyEventTranslator::trackCapsLock(bool press) {
+    if (press) {
+        m_capsLockedAtPress = m_capsLockOn;
+        m_capsLockOn = true;
+    } else if (m_capsLockedAtPress) {
+        m_capsLockOn = false;
+        m_capsLockedAtPress = false;
+    }
+}
+
 void KeyEventTranslator::reset(const std::bitset<maxEvdevCode>& heldKeys, bool capsLockOn) {
     m_held = heldKeys;
     m_capsLockOn = capsLockOn;
+    m_capsLockedAtPress = capsLockOn;
 }
 
 quint64 KeyEventTranslator::flags() const {

@@ -20,7 +20,13 @@ public:
     // Starts from a known state: the keys held at this moment and the Caps Lock lock state.
     void reset(const std::bitset<maxEvdevCode>& heldKeys, bool capsLockOn);
 
-    // The Caps Lock lock state, which the platform reports separately from the key.
+    // The lock follows the Caps Lock key as the server's keyboard does: locked on the press that
+    // finds it unlocked, unlocked on the release of the press that found it locked. Also called
+    // for presses that are not reported (our own), since they move the lock all the same.
+    void trackCapsLock(bool press);
+
+    // The lock state as the server reports it, which corrects the tracking (another keymap, a
+    // change made without the key).
     void setCapsLockOn(bool on) { m_capsLockOn = on; }
 
     quint64 flags() const;
@@ -28,4 +34,5 @@ public:
 private:
     std::bitset<maxEvdevCode> m_held;
     bool m_capsLockOn = false;
+    bool m_capsLockedAtPress = false;
 };

@@ -4,6 +4,7 @@
 #include "input/LinuxKeyTable.h"
 #include "input/SyntheticKeyLedger.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
@@ -95,6 +96,20 @@ bool X11KeyEventSource::connectToServer() {
     XISelectEvents(display, m_connection->rootWindow(), masks, 2);
     findSyntheticDevices();
 
+    // The lock state as the keyboard changes it, in order with the raw events: asking for it
+    // instead would answer for presses the server has already gone past.
+    int xkbOpcode = 0;
+    int xkbError = 0;
+    int xkbMajor = XkbMajorVersion;
+    int xkbMinor = XkbMinorVersion;
+    m_xkbEventBase = -1;
+    if (XkbQueryExtension(display, &xkbOpcode, &m_xkbEventBase, &xkbError, &xkbMajor, &xkbMinor)) {
+        XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbModifierLockMask,
+                              XkbModifierLockMask);
+    } else {
+        m_xkbEventBase = -1;
+    }
+
     // Keys already held (a modifier, the hotkey itself) count from the start.
     char keys[32] = {};
     XQueryKeymap(display, keys);
@@ -105,7 +120,7 @@ bool X11KeyEventSource::connectToServer() {
         }
     }
     m_translator.reset(held, readCapsLockState());
-    m_timeMapper.reset();
+    calibrateServerTime();
 
     if (trap.failed()) {
         m_lastError = QStringLiteral("the X server refused to report key events");
@@ -129,6 +144,13 @@ void X11KeyEventSource::disconnectFromServer() {
 }
 
 void X11KeyEventSource::handleEvent(XEvent& event) {
+    if (m_xkbEventBase >= 0 && event.type == m_xkbEventBase) {
+        const auto& xkbEvent = reinterpret_cast<const XkbEvent&>(event);
+        if (xkbEvent.any.xkb_type == XkbStateNotify) {
+            m_translator.setCapsLockOn((xkbEvent.state.locked_mods & LockMask) != 0);
+        }
+        return;
+    }
     XGenericEventCookie* cookie = &event.xcookie;
     if (cookie->type != GenericEvent || cookie->extension != m_inputOpcode) {
         return;
@@ -164,10 +186,10 @@ void X11KeyEventSource::handleKey(int xKeyCode, bool press, int sourceDevice, un
                                   bool repeat) {
     const double now = m_clock.monotonicSeconds();
     const int evdevCode = xKeyCode - evdevOffset;
-    if (evdevCode == LinuxKeyTable::capsLockKey) {
-        m_translator.setCapsLockOn(readCapsLockState());
-    }
     if (m_syntheticDevices.contains(sourceDevice) && m_ledger && m_ledger->consume(xKeyCode, press, now)) {
+        if (evdevCode == LinuxKeyTable::capsLockKey) {
+            m_translator.trackCapsLock(press);
+        }
         return;
     }
     const double timestamp = m_timeMapper.map(static_cast<quint32>(serverTime), now);
@@ -216,19 +238,33 @@ void X11KeyEventSource::findSyntheticDevices() {
     }
 }
 
+void X11KeyEventSource::calibrateServerTime() {
+    m_timeMapper.reset();
+    Display* display = m_connection->display();
+    // A property change is stamped with the server's time when it is made; the round trip around
+    // it brackets that moment locally.
+    XSetWindowAttributes attributes = {};
+    attributes.event_mask = PropertyChangeMask;
+    const Window window = XCreateWindow(display, m_connection->rootWindow(), -1, -1, 1, 1, 0, CopyFromParent,
+                                        InputOnly, CopyFromParent, CWEventMask, &attributes);
+    const double before = m_clock.monotonicSeconds();
+    XChangeProperty(display, window, XA_WM_NAME, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XSync(display, False);
+    const double after = m_clock.monotonicSeconds();
+    XEvent event;
+    if (XCheckTypedWindowEvent(display, window, PropertyNotify, &event)) {
+        // Server times are whole milliseconds, truncated.
+        m_timeMapper.calibrate(static_cast<quint32>(event.xproperty.time), (before + after) / 2 - 0.0005);
+    }
+    XDestroyWindow(display, window);
+}
+
 bool X11KeyEventSource::readCapsLockState() {
-    // Asked rather than tracked: the lock also flips for presses we drop (our own Caps Lock undo),
-    // and the server has applied the press by the time it answers.
-    Window root = None;
-    Window child = None;
-    int rootX = 0;
-    int rootY = 0;
-    int x = 0;
-    int y = 0;
-    unsigned int mask = 0;
-    XQueryPointer(m_connection->display(), m_connection->rootWindow(), &root, &child, &rootX, &rootY, &x, &y,
-                  &mask);
-    return (mask & LockMask) != 0;
+    XkbStateRec state;
+    if (m_xkbEventBase < 0 || XkbGetState(m_connection->display(), XkbUseCoreKbd, &state) != Success) {
+        return false;
+    }
+    return (state.locked_mods & LockMask) != 0;
 }
 
 void X11KeyEventSource::handleConnectionLost() {

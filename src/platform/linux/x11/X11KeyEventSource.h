@@ -46,6 +46,7 @@ private:
     void handleKey(int xKeyCode, bool press, int sourceDevice, unsigned long serverTime, bool repeat);
     void findSyntheticDevices();
     bool readCapsLockState();
+    void calibrateServerTime();
     void handleConnectionLost();
 
     const Clock& m_clock;
@@ -55,6 +56,7 @@ private:
     std::unique_ptr<X11Connection> m_connection;
     int m_eventHandlerId = 0;
     int m_inputOpcode = 0;
+    int m_xkbEventBase = -1;
     QSet<int> m_syntheticDevices;
     KeyEventTranslator m_translator;
     EventTimeMapper m_timeMapper;
