@@ -204,7 +204,9 @@ int run(const QString& program, const QStringList& arguments, QByteArray* output
     process.setProcessChannelMode(output ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(program, arguments);
-    if (!process.waitForStarted(5000) || !process.waitForFinished(timeoutMs)) {
+    // The event loop keeps running meanwhile: the program may ask this process for the clipboard.
+    if (!process.waitForStarted(5000) ||
+        !QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
         return -1;

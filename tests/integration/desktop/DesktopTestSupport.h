@@ -85,7 +85,8 @@ private:
     bool m_selected = false;
 };
 
-// Runs a program to its end (at most `timeoutMs`); its exit status, or -1 when it did not finish.
+// Runs a program to its end (at most `timeoutMs`), with the event loop running; its exit status,
+// or -1 when it did not finish.
 int run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
         int timeoutMs = 15000);
 
