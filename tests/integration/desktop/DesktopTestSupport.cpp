@@ -110,7 +110,7 @@ void XClient::activate(unsigned long window) {
     XSync(m_display, False);
 }
 
-unsigned long XClient::createWindow(const QByteArray& instance, const QByteArray& className) {
+unsigned long XClient::createWindow(const QByteArray& instance, const QByteArray& className, bool mapped) {
     const Window window =
         XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 100, 100, 300, 100, 0, 0, 0xffffff);
     XClassHint hint;
@@ -119,7 +119,9 @@ unsigned long XClient::createWindow(const QByteArray& instance, const QByteArray
     hint.res_name = instanceCopy.data();
     hint.res_class = classCopy.data();
     XSetClassHint(m_display, window, &hint);
-    XMapWindow(m_display, window);
+    if (mapped) {
+        XMapWindow(m_display, window);
+    }
     XSync(m_display, False);
     return window;
 }
@@ -154,7 +156,11 @@ bool TestWindow::start(const QString& windowClass, const QString& instance, cons
     if (!m_process->waitForStarted(5000)) {
         return false;
     }
-    return QTest::qWaitFor([this] { return m_windowId != 0 && m_active; }, 10000);
+    if (!QTest::qWaitFor([this] { return m_windowId != 0 && m_active; }, 10000)) {
+        return false;
+    }
+    const XClient client;
+    return QTest::qWaitFor([&] { return client.activeWindow() == m_windowId; }, 5000);
 }
 
 bool TestWindow::waitForText(const QString& expected, int timeoutMs) {

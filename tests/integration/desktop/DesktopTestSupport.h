@@ -44,8 +44,9 @@ public:
     // Asks the window manager to activate the window.
     void activate(unsigned long window);
 
-    // A mapped top-level window of this client with the given WM_CLASS.
-    unsigned long createWindow(const QByteArray& instance, const QByteArray& className);
+    // A top-level window of this client with the given WM_CLASS; an unmapped one stays unknown
+    // to the window manager.
+    unsigned long createWindow(const QByteArray& instance, const QByteArray& className, bool mapped = true);
     void destroyWindow(unsigned long window);
     void ownPrimarySelection(unsigned long window);
 
@@ -64,7 +65,8 @@ public:
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
 
-    // Starts it and waits until it is shown and has the focus.
+    // Starts it and waits until it is shown, has the focus and is the window manager's active
+    // window.
     bool start(const QString& windowClass, const QString& instance, const QString& text = {});
     bool waitForText(const QString& expected, int timeoutMs = 5000);
     bool selectAll();

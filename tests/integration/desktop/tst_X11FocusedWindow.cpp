@@ -111,7 +111,7 @@ void tst_X11FocusedWindow::aWindowThatVanishedIsNoApplication() {
     QTRY_VERIFY(front.current().has_value());
 
     // The window manager's answer outlived the window: it closed between the two questions.
-    const unsigned long gone = m_client->createWindow("gone", "Gone");
+    const unsigned long gone = m_client->createWindow("gone", "Gone", false);
     m_client->destroyWindow(gone);
     m_client->setActiveWindowProperty(gone);
     QCOMPARE(front.current(), std::nullopt);
