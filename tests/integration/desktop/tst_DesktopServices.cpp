@@ -158,6 +158,17 @@ void tst_DesktopServices::picksX11OnThisDesktop() {
     QVERIFY(!services.screens->screens().empty());
     QCOMPARE(services.screens->screens().front().frame, QRectF(0, 0, 1920, 1080));
     QVERIFY(services.screens->screens().front().isMain);
+
+    const auto exitStatus = [&](QString program, QStringList arguments) -> QCoro::Task<int> {
+        const Result<int> ran =
+            co_await services.processLauncher->run(std::move(program), std::move(arguments));
+        co_return ran.ok() ? ran.value() : -1;
+    };
+    QCOMPARE(
+        QCoro::waitFor(exitStatus(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exit 3")})),
+        3);
+    QCOMPARE(QCoro::waitFor(exitStatus(QStringLiteral("/nonexistent/program"), {})), -1);
+    QVERIFY(!services.processLauncher->startDetached(QStringLiteral("/nonexistent/program"), {}).ok());
 }
 
 void tst_DesktopServices::fallsBackToTheNullPlatformWithAReason_data() {

@@ -1,5 +1,6 @@
 #include "LinuxProcessLauncher.h"
 
+#include "async/PendingValue.h"
 #include "common/ErrorDomain.h"
 
 #include <QCoroProcess>
@@ -17,11 +18,26 @@ QCoro::Task<Result<int>> LinuxProcessLauncher::run(QString program, QStringList 
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
-    auto coProcess = qCoro(process);
-    if (!co_await coProcess.start(program, arguments)) {
+    // A program that cannot start reports it through errorOccurred only, which waiting for
+    // `started` alone misses. Queued, so that we never resume (and end, destroying the process)
+    // inside QProcess's own signal.
+    PendingValue<bool> started;
+    QObject::connect(
+        &process, &QProcess::started, &process, [started]() mutable { started.set(true); },
+        Qt::QueuedConnection);
+    QObject::connect(
+        &process, &QProcess::errorOccurred, &process,
+        [started](QProcess::ProcessError error) mutable {
+            if (error == QProcess::FailedToStart) {
+                started.set(false);
+            }
+        },
+        Qt::QueuedConnection);
+    process.start(program, arguments);
+    if (!co_await started) {
         co_return startError(program, process.errorString());
     }
-    co_await coProcess.waitForFinished(-1);
+    co_await qCoro(process).waitForFinished(-1);
     if (process.exitStatus() == QProcess::CrashExit) {
         co_return PTTError{ErrorDomain::platform, 3, QStringLiteral("%1 crashed").arg(program)};
     }
