@@ -26,7 +26,7 @@ const std::array<KindWords, 4> primaryWords{{
 const std::array<KindWords, 4> linuxWords{{
     {AppContextType::chat, {u"vesktop", u"webcord", u"armcord", u"zapzap", u"whatsdesk", u"wasistlos"}},
     {AppContextType::code,
-     {u"konsole", u"xterm",      u"uxterm",      u"rxvt",         u"alacritty",   u"kitty",
+     {u"codium",  u"konsole",    u"xterm",       u"rxvt",         u"alacritty",   u"kitty",
       u"wezterm", u"footclient", u"tilix",       u"terminator",   u"st-256color", u"sakura",
       u"guake",   u"yakuake",    u"terminology", u"ghostty",      u"ptyxis",      u"kgx",
       u"nvim",    u"neovide",    u"emacs",       u"sublime_text", u"jetbrains"}},
