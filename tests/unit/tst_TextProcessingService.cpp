@@ -191,6 +191,9 @@ void tst_TextProcessingService::dictionary_data() {
     QTest::newRow("correction containing its own wrong text")
         << QStringList{QStringLiteral("js\tJavaScript (js)\twhole")} << QStringLiteral("js js")
         << QStringLiteral("JavaScript (js) JavaScript (js)");
+    QTest::newRow("full case folding")
+        << QStringList{QStringLiteral("straße\tStraße\twhole"), QStringLiteral("\u01C5\tX\tpart")}
+        << QStringLiteral("STRASSE, strasse, \u01C4 \u01C6") << QStringLiteral("Straße, Straße, X X");
     QTest::newRow("empty wrong text is skipped")
         << QStringList{QStringLiteral("\tX\tpart")} << QStringLiteral("abc") << QStringLiteral("abc");
     QTest::newRow("emoji entry") << QStringList{QStringLiteral("thumbs up\t👍🏽\twhole")}

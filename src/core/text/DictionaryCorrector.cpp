@@ -2,6 +2,9 @@
 
 #include "TextCharacters.h"
 
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+
 namespace {
 
 // Every ASCII character that is not a letter or digit is quoted; ICU reads a backslash before
@@ -17,6 +20,25 @@ QString escaped(const QString& literal) {
         pattern.append(character);
     }
     return pattern;
+}
+
+// Full case folding, as the case-insensitive matching of ICU's regular expressions applies it.
+QString caseFolded(const QString& text) {
+    if (text.isEmpty()) {
+        return text;
+    }
+    // Folding can lengthen a text ("ß" becomes "ss"), at most threefold.
+    QString folded(text.size() * 3, Qt::Uninitialized);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length =
+        u_strFoldCase(reinterpret_cast<UChar*>(folded.data()), static_cast<int32_t>(folded.size()),
+                      reinterpret_cast<const UChar*>(text.utf16()), static_cast<int32_t>(text.size()),
+                      U_FOLD_CASE_DEFAULT, &status);
+    if (U_FAILURE(status)) {
+        return text.toCaseFolded();
+    }
+    folded.truncate(length);
+    return folded;
 }
 
 } // namespace
@@ -44,14 +66,23 @@ DictionaryCorrector::DictionaryCorrector(const std::vector<DictionaryEntry>& ent
         if (!pattern) {
             continue;
         }
-        m_rules.push_back(Rule{std::move(*pattern), IcuRegex::Replacement::literal(entry.correct)});
+        m_rules.push_back(Rule{std::move(*pattern), IcuRegex::Replacement::literal(entry.correct),
+                               caseFolded(entry.wrong)});
     }
 }
 
 QString DictionaryCorrector::apply(const QString& text) const {
     QString result = text;
+    QString folded = caseFolded(result);
     for (const Rule& rule : m_rules) {
-        result = rule.pattern.replaceAll(result, rule.replacement);
+        if (!folded.contains(rule.foldedWrong)) {
+            continue;
+        }
+        QString replaced = rule.pattern.replaceAll(result, rule.replacement);
+        if (replaced != result) {
+            result = std::move(replaced);
+            folded = caseFolded(result);
+        }
     }
     return result;
 }

@@ -24,6 +24,9 @@ private:
     struct Rule {
         IcuRegex pattern;
         IcuRegex::Replacement replacement;
+        // The `wrong` text case-folded: a text whose folded form does not contain it cannot
+        // match, which spares the regular expression for most entries on most texts.
+        QString foldedWrong;
     };
     std::vector<Rule> m_rules;
 };

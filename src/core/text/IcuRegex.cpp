@@ -121,15 +121,3 @@ QString IcuRegex::replaceAll(const QString& text, const Replacement& replacement
     m_matcher->reset(emptyText());
     return result;
 }
-
-bool IcuRegex::containsMatch(const QString& text) const {
-    if (!m_matcher) {
-        return false;
-    }
-    const icu::UnicodeString input = aliasOf(text);
-    m_matcher->reset(input);
-    UErrorCode status = U_ZERO_ERROR;
-    const bool found = m_matcher->find(status) && U_SUCCESS(status);
-    m_matcher->reset(emptyText());
-    return found;
-}

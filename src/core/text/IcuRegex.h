@@ -46,13 +46,9 @@ public:
     IcuRegex& operator=(IcuRegex&&) noexcept;
     ~IcuRegex();
 
-    bool isValid() const { return m_matcher != nullptr; }
-
     // Every non-overlapping match, left to right, replaced. Answers `text` itself when nothing
     // matches, so the common case copies nothing.
     QString replaceAll(const QString& text, const Replacement& replacement) const;
-
-    bool containsMatch(const QString& text) const;
 
 private:
     IcuRegex() = default;
