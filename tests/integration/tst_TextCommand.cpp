@@ -3,11 +3,12 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -17,19 +18,41 @@ struct Run {
     QByteArray errors;
 };
 
-QByteArray fingerprint(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+// What changes when anything writes to the folder: each file's bytes and modification time.
+QByteArray folderState(const QString& folder) {
+    QByteArray state;
+    for (const QFileInfo& entry : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+        QFile file(entry.filePath());
+        state += entry.fileName().toUtf8() + QByteArray::number(entry.lastModified().toMSecsSinceEpoch());
+        state += file.open(QIODevice::ReadOnly)
+                     ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                     : QByteArray();
+    }
+    return state;
+}
+
+Run runText(const QStringList& arguments, const QByteArray& input, const QString& dataHome) {
+    QProcess process;
+    // No display: the command must not need one.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(u"DISPLAY"_s);
+    environment.remove(u"WAYLAND_DISPLAY"_s);
+    environment.remove(u"QT_QPA_PLATFORM"_s);
+    environment.insert(u"XDG_DATA_HOME"_s, dataHome);
+    process.setProcessEnvironment(environment);
+    process.start(qEnvironmentVariable("ORLAVO_BINARY"), QStringList{u"text"_s} + arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
         return {};
     }
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256) +
-           QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch());
+    return Run{process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
 } // namespace
 
-// `orlavo text` as users run it: a separate process, a real database file in its data folder and
-// no display.
+// `orlavo text` as users run it: its own process, reading the real database file in its data folder.
 class tst_TextCommand : public QObject {
     Q_OBJECT
 
@@ -37,51 +60,20 @@ private Q_SLOTS:
     void initTestCase();
     void transcripts_data();
     void transcripts();
-    void withoutDatabase();
-    void unreadableDatabase();
+    void missingOrDamagedDatabase();
 
 private:
-    Run run(const QStringList& arguments, const QByteArray& input, const QString& dataHome) const;
-    QString databaseFolder() const { return m_dataHome.filePath(QStringLiteral("Kestrov")); }
-
-    QString m_binary;
     QTemporaryDir m_dataHome;
 };
 
 void tst_TextCommand::initTestCase() {
-    m_binary = qEnvironmentVariable("ORLAVO_BINARY");
-    QVERIFY2(QFileInfo(m_binary).isExecutable(), "ORLAVO_BINARY must name the orlavo program");
+    QVERIFY2(QFileInfo(qEnvironmentVariable("ORLAVO_BINARY")).isExecutable(),
+             "ORLAVO_BINARY names the program");
     VirtualClock clock;
-    QVERIFY(QDir().mkpath(databaseFolder()));
-    LocalDatabase database(clock, databaseFolder() + QStringLiteral("/ptt.sqlite"));
+    LocalDatabase database(clock, m_dataHome.filePath(u"Kestrov/ptt.sqlite"_s));
     QVERIFY(database.bootstrap().ok());
-    QVERIFY(database.saveDictionaryEntry(QStringLiteral("chat gpt"), QStringLiteral("ChatGPT"), true).ok());
-    QVERIFY(database.saveDictionaryEntry(QStringLiteral("usd"), QStringLiteral("US$"), true).ok());
-    QVERIFY(database.saveSnippet(QStringLiteral("my email"), QStringLiteral("ana@example.com")).ok());
-}
-
-Run tst_TextCommand::run(const QStringList& arguments, const QByteArray& input,
-                         const QString& dataHome) const {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        environment.remove(QString::fromLatin1(display));
-    }
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-    process.setProcessEnvironment(environment);
-    process.start(m_binary, QStringList{QStringLiteral("text")} + arguments);
-    if (!process.waitForStarted()) {
-        return {};
-    }
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return Run{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-               process.readAllStandardOutput(), process.readAllStandardError()};
+    QVERIFY(database.saveDictionaryEntry(u"chat gpt"_s, u"ChatGPT"_s, true).ok());
+    QVERIFY(database.saveSnippet(u"my email"_s, u"ana@example.com"_s).ok());
 }
 
 void tst_TextCommand::transcripts_data() {
@@ -89,31 +81,24 @@ void tst_TextCommand::transcripts_data() {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("output");
-
-    QTest::newRow("spoken punctuation")
-        << QStringList() << QByteArray("hello comma world period\n") << 0 << QByteArray("Hello, world.\n");
-    QTest::newRow("dictionary and fillers") << QStringList() << QByteArray("um I asked chat gpt for usd 5")
-                                            << 0 << QByteArray("I asked ChatGPT for US$ 5\n");
-    QTest::newRow("snippet") << QStringList{QStringLiteral("--app"), QStringLiteral("Slack")}
-                             << QByteArray("  Por favor escribe mi correo.  ") << 0
-                             << QByteArray("ana@example.com\n");
-    QTest::newRow("spanish") << QStringList{QStringLiteral("--lang"), QStringLiteral("es")}
-                             << QByteArray("hola punto y coma adiós") << 0 << QByteArray("Hola; adiós\n");
-    QTest::newRow("chat formatting") << QStringList{QStringLiteral("--app"), QStringLiteral("Slack")}
-                                     << QByteArray("sounds good period") << 0 << QByteArray("sounds good\n");
-    QTest::newRow("mail formatting") << QStringList{QStringLiteral("--lang"), QStringLiteral("en"),
-                                                    QStringLiteral("--app"), QStringLiteral("thunderbird")}
+    const QStringList none;
+    QTest::newRow("dictionary, fillers, punctuation")
+        << none << QByteArray("um I asked chat gpt comma then left period\n") << 0
+        << QByteArray("I asked ChatGPT, then left.\n");
+    QTest::newRow("snippet, as it stands")
+        << QStringList{u"--app"_s, u"Slack"_s} << QByteArray("  Por favor escribe mi correo.  ") << 0
+        << QByteArray("ana@example.com\n");
+    QTest::newRow("spanish") << QStringList{u"--lang"_s, u"es"_s} << QByteArray("hola punto y coma adiós")
+                             << 0 << QByteArray("Hola; adiós\n");
+    QTest::newRow("mail formatting") << QStringList{u"--lang"_s, u"en"_s, u"--app"_s, u"thunderbird"_s}
                                      << QByteArray("see you tomorrow") << 0
                                      << QByteArray("See you tomorrow.\n");
-    QTest::newRow("empty input") << QStringList() << QByteArray() << 0 << QByteArray("\n");
-    QTest::newRow("invalid UTF-8") << QStringList() << QByteArray("caf\xe9 period") << 0
+    QTest::newRow("empty input") << none << QByteArray() << 0 << QByteArray("\n");
+    QTest::newRow("invalid UTF-8") << none << QByteArray("caf\xe9 period") << 0
                                    << QByteArray("Caf\xef\xbf\xbd.\n");
-    QTest::newRow("unknown language") << QStringList{QStringLiteral("--lang"), QStringLiteral("fr")}
-                                      << QByteArray("hola") << 2 << QByteArray();
-    QTest::newRow("missing value") << QStringList{QStringLiteral("--app")} << QByteArray("x") << 2
-                                   << QByteArray();
-    QTest::newRow("unknown option") << QStringList{QStringLiteral("--loud")} << QByteArray("x") << 2
-                                    << QByteArray();
+    QTest::newRow("unknown language")
+        << QStringList{u"--lang"_s, u"fr"_s} << QByteArray("x") << 2 << QByteArray();
+    QTest::newRow("missing value") << QStringList{u"--app"_s} << QByteArray("x") << 2 << QByteArray();
 }
 
 void tst_TextCommand::transcripts() {
@@ -121,40 +106,31 @@ void tst_TextCommand::transcripts() {
     QFETCH(QByteArray, input);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, output);
-    const QString database = databaseFolder() + QStringLiteral("/ptt.sqlite");
-    const QByteArray before = fingerprint(database);
-    const QStringList filesBefore = QDir(databaseFolder()).entryList(QDir::Files);
-
-    const Run result = run(arguments, input, m_dataHome.path());
+    const QString folder = m_dataHome.filePath(u"Kestrov"_s);
+    const QByteArray before = folderState(folder);
+    const Run result = runText(arguments, input, m_dataHome.path());
     QCOMPARE(result.exitCode, exitCode);
     QCOMPARE(result.output, output);
-    if (exitCode != 0) {
-        QVERIFY(!result.errors.isEmpty());
-    }
-    // Read-only: the file is untouched and no journal or lock file was left beside it.
-    QCOMPARE(fingerprint(database), before);
-    QCOMPARE(QDir(databaseFolder()).entryList(QDir::Files), filesBefore);
+    QCOMPARE(result.errors.isEmpty(), exitCode == 0);
+    // Read-only: the database is untouched and no journal or lock file is left beside it.
+    QCOMPARE(folderState(folder), before);
 }
 
-void tst_TextCommand::withoutDatabase() {
-    QTemporaryDir emptyHome;
-    const Run result = run({}, QByteArray("insert my email"), emptyHome.path());
-    QCOMPARE(result.exitCode, 0);
-    QCOMPARE(result.output, QByteArray("Insert my email\n"));
-    QVERIFY(QDir(emptyHome.path()).isEmpty());
-}
-
-void tst_TextCommand::unreadableDatabase() {
+void tst_TextCommand::missingOrDamagedDatabase() {
     QTemporaryDir home;
-    QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("Kestrov"))));
-    QFile file(home.filePath(QStringLiteral("Kestrov/ptt.sqlite")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
-    const Run result = run({}, QByteArray("hello"), home.path());
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.output, QByteArray());
-    QVERIFY(result.errors.contains("ptt.sqlite"));
+    const Run fresh = runText({}, QByteArray("insert my email"), home.path());
+    QCOMPARE(fresh.exitCode, 0);
+    QCOMPARE(fresh.output, QByteArray("Insert my email\n"));
+    QVERIFY(QDir(home.path()).isEmpty());
+
+    QVERIFY(QDir().mkpath(home.filePath(u"Kestrov"_s)));
+    QFile damaged(home.filePath(u"Kestrov/ptt.sqlite"_s));
+    QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4096, 'x')) == 4096);
+    damaged.close();
+    const Run failed = runText({}, QByteArray("hello"), home.path());
+    QCOMPARE(failed.exitCode, 1);
+    QCOMPARE(failed.output, QByteArray());
+    QVERIFY(failed.errors.contains("ptt.sqlite"));
 }
 
 QTEST_GUILESS_MAIN(tst_TextCommand)

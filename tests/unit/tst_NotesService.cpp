@@ -11,6 +11,9 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -23,34 +26,12 @@ QByteArray contentsOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-void writeFile(const QString& path, const QByteArray& contents) {
+bool writeFile(const QString& path, const QByteArray& contents) {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(contents), contents.size());
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
-// Lowers this process's file size limit for one scope, so that a write fails part-way as it would
-// on a full disk.
-class FileSizeLimit final {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_previous);
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_previous;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-};
+const QByteArray todaysHeading = "## Thursday, January 15, 2026";
 
 } // namespace
 
@@ -59,10 +40,9 @@ class tst_NotesService : public QObject {
 
 private Q_SLOTS:
     void journalGrowsDayByDay();
-    void localizedStamps_data();
     void localizedStamps();
-    void existingFileWithoutFinalLineFeed_data();
-    void existingFileWithoutFinalLineFeed();
+    void existingFiles_data();
+    void existingFiles();
     void bookmarkedFileMovedOrGone();
     void failuresLeaveTheJournalAsItWas();
 };
@@ -71,165 +51,132 @@ void tst_NotesService::journalGrowsDayByDay() {
     TemporaryEnvironment environment;
     environment.set("HOME", environment.path().toUtf8());
     VirtualClock clock(utc(15, 12, 0));
-    NotesService notes(clock, QStringLiteral("en_US"), QStringLiteral("UTC"));
+    NotesService notes(clock, u"en_US"_s, u"UTC"_s);
+    const QString path = notes.defaultNotesPath().value();
+    QCOMPARE(path, AppPaths::documentsDirectory() + u"/PTT-Notes.md"_s);
+    QVERIFY(path.startsWith(environment.path()));
 
-    const auto defaultPath = notes.defaultNotesPath();
-    QVERIFY(defaultPath.ok());
-    QCOMPARE(defaultPath.value(), AppPaths::documentsDirectory() + QStringLiteral("/PTT-Notes.md"));
-    QVERIFY(defaultPath.value().startsWith(environment.path()));
-
-    QByteArray expected =
-        "# PTT Voice Notes\n\n\n## Thursday, January 15, 2026\n\n- **12:00** — first note\n";
-    auto saved = notes.saveNote(QStringLiteral("first note"), std::nullopt);
-    QVERIFY(saved.ok());
-    QCOMPARE(saved.value(), (NoteSaveResult{QUrl::fromLocalFile(defaultPath.value()), 1}));
-    QCOMPARE(contentsOf(defaultPath.value()), expected);
+    QByteArray expected = "# PTT Voice Notes\n\n\n" + todaysHeading + "\n\n- **12:00** — first note\n";
+    QCOMPARE(notes.saveNote(u"first note"_s, std::nullopt).value(),
+             (NoteSaveResult{QUrl::fromLocalFile(path), 1}));
+    QCOMPARE(contentsOf(path), expected);
 
     clock.setNow(utc(15, 18, 45));
-    saved = notes.saveNote(QStringLiteral("second, same day"), std::nullopt);
-    QVERIFY(saved.ok());
-    QCOMPARE(saved.value().totalNotes, 2);
-    expected += "- **18:45** — second, same day\n";
-    QCOMPARE(contentsOf(defaultPath.value()), expected);
+    QCOMPARE(notes.saveNote(u"same day"_s, std::nullopt).value().totalNotes, 2);
+    expected += "- **18:45** — same day\n";
+    QCOMPARE(contentsOf(path), expected);
 
+    // A dictated line that starts like an entry counts as one.
     clock.setNow(utc(16, 7, 5));
-    saved = notes.saveNote(QStringLiteral("next day\n- **not** a note, but counted"), std::nullopt);
-    QVERIFY(saved.ok());
-    QCOMPARE(saved.value().totalNotes, 4);
-    expected += "\n## Friday, January 16, 2026\n\n- **07:05** — next day\n- **not** a note, but counted\n";
-    QCOMPARE(contentsOf(defaultPath.value()), expected);
-}
-
-void tst_NotesService::localizedStamps_data() {
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("zone");
-    QTest::addColumn<QDateTime>("moment");
-    QTest::addColumn<QString>("heading");
-    QTest::addColumn<QString>("time");
-
-    QTest::newRow("english") << QStringLiteral("en_US") << QStringLiteral("UTC") << utc(15, 9, 7)
-                             << QStringLiteral("## Thursday, January 15, 2026") << QStringLiteral("09:07");
-    QTest::newRow("spanish, local day after midnight")
-        << QStringLiteral("es_ES") << QStringLiteral("Europe/Madrid") << utc(15, 23, 30)
-        << QStringLiteral("## viernes, 16 de enero de 2026") << QStringLiteral("0:30");
-    QTest::newRow("24-hour clock in a 12-hour locale")
-        << QStringLiteral("en_US") << QStringLiteral("America/New_York") << utc(15, 22, 15)
-        << QStringLiteral("## Thursday, January 15, 2026") << QStringLiteral("17:15");
+    QCOMPARE(notes.saveNote(u"next day\n- **not** a note"_s, std::nullopt).value().totalNotes, 4);
+    expected += "\n## Friday, January 16, 2026\n\n- **07:05** — next day\n- **not** a note\n";
+    QCOMPARE(contentsOf(path), expected);
 }
 
 void tst_NotesService::localizedStamps() {
-    QFETCH(QString, locale);
-    QFETCH(QString, zone);
-    QFETCH(QDateTime, moment);
-    QFETCH(QString, heading);
-    QFETCH(QString, time);
     VirtualClock clock;
-    const NotesService notes(clock, locale, zone);
-    QCOMPARE(notes.dayHeading(moment), heading);
-    QCOMPARE(notes.timeOfDay(moment), time);
+    const NotesService spanish(clock, u"es_ES"_s, u"Europe/Madrid"_s);
+    // 23:30 UTC is already the next day in Madrid.
+    QCOMPARE(spanish.dayHeading(utc(15, 23, 30)), u"## viernes, 16 de enero de 2026"_s);
+    QCOMPARE(spanish.timeOfDay(utc(15, 23, 30)), u"0:30"_s);
+    const NotesService american(clock, u"en_US"_s, u"America/New_York"_s);
+    QCOMPARE(american.dayHeading(utc(15, 22, 15)), u"## Thursday, January 15, 2026"_s);
+    QCOMPARE(american.timeOfDay(utc(15, 22, 15)), u"17:15"_s);
 }
 
-void tst_NotesService::existingFileWithoutFinalLineFeed_data() {
+void tst_NotesService::existingFiles_data() {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
     QTest::addColumn<int>("total");
-
-    QTest::newRow("today's heading is new")
-        << QByteArray("my own notes")
-        << QByteArray("my own notes\n## Thursday, January 15, 2026\n\n- **12:00** — x\n") << 1;
-    QTest::newRow("today's heading exists")
-        << QByteArray("## Thursday, January 15, 2026\n\n- **11:00** — a")
-        << QByteArray("## Thursday, January 15, 2026\n\n- **11:00** — a\n- **12:00** — x\n") << 2;
-    QTest::newRow("invalid UTF-8 is kept byte for byte")
-        << QByteArray("\xff\xfe notes\n")
-        << QByteArray("\xff\xfe notes\n\n## Thursday, January 15, 2026\n\n- **12:00** — x\n") << 1;
+    QTest::newRow("no final line feed, new heading")
+        << QByteArray("my notes") << "my notes\n" + todaysHeading + "\n\n- **12:00** — x\n"
+        << 1;
+    QTest::newRow("no final line feed, heading exists")
+        << todaysHeading + "\n\n- **11:00** — a" << todaysHeading + "\n\n- **11:00** — a\n- **12:00** — x\n"
+        << 2;
+    QTest::newRow("invalid UTF-8 kept byte for byte")
+        << QByteArray("\xff notes\n") << "\xff notes\n\n" + todaysHeading + "\n\n- **12:00** — x\n"
+        << 1;
     QTest::newRow("an empty file starts a journal")
-        << QByteArray()
-        << QByteArray("# PTT Voice Notes\n\n\n## Thursday, January 15, 2026\n\n- **12:00** — x\n") << 1;
+        << QByteArray() << "# PTT Voice Notes\n\n\n" + todaysHeading + "\n\n- **12:00** — x\n"
+        << 1;
 }
 
-void tst_NotesService::existingFileWithoutFinalLineFeed() {
+void tst_NotesService::existingFiles() {
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
     QFETCH(int, total);
     TemporaryEnvironment environment;
-    const QString path = environment.filePath(QStringLiteral("chosen.md"));
-    writeFile(path, before);
+    const QString path = environment.filePath(u"chosen.md"_s);
+    QVERIFY(writeFile(path, before));
     VirtualClock clock(utc(15, 12, 0));
-    NotesService notes(clock, QStringLiteral("en_US"), QStringLiteral("UTC"));
-    const auto saved = notes.saveNote(QStringLiteral("x"), FileBookmark::create(path).value());
-    QVERIFY(saved.ok());
-    QCOMPARE(saved.value().totalNotes, total);
+    NotesService notes(clock, u"en_US"_s, u"UTC"_s);
+    QCOMPARE(notes.saveNote(u"x"_s, FileBookmark::create(path).value()).value().totalNotes, total);
     QCOMPARE(contentsOf(path), after);
 }
 
 void tst_NotesService::bookmarkedFileMovedOrGone() {
     TemporaryEnvironment environment;
     VirtualClock clock(utc(15, 12, 0));
-    NotesService notes(clock, QStringLiteral("en_US"), QStringLiteral("UTC"));
-    const QString folder = environment.filePath(QStringLiteral("journal"));
+    NotesService notes(clock, u"en_US"_s, u"UTC"_s);
+    const QString folder = environment.filePath(u"journal"_s);
     QVERIFY(QDir().mkpath(folder));
-    const QString original = folder + QStringLiteral("/notes.md");
-    writeFile(original, "kept\n");
-    const QByteArray bookmark = FileBookmark::create(original).value();
+    QVERIFY(writeFile(folder + u"/notes.md"_s, "kept\n"));
+    const QByteArray bookmark = FileBookmark::create(folder + u"/notes.md"_s).value();
 
-    const QString renamed = folder + QStringLiteral("/renamed.md");
-    QVERIFY(QFile::rename(original, renamed));
-    const auto saved = notes.saveNote(QStringLiteral("after the move"), bookmark);
-    QVERIFY(saved.ok());
-    QCOMPARE(saved.value().url, QUrl::fromLocalFile(renamed));
-    QVERIFY(contentsOf(renamed).startsWith("kept\n\n## "));
-    QVERIFY(!QFile::exists(original));
+    QVERIFY(QFile::rename(folder + u"/notes.md"_s, folder + u"/renamed.md"_s));
+    QCOMPARE(notes.saveNote(u"moved"_s, bookmark).value().url,
+             QUrl::fromLocalFile(folder + u"/renamed.md"_s));
+    QCOMPARE(contentsOf(folder + u"/renamed.md"_s), "kept\n\n" + todaysHeading + "\n\n- **12:00** — moved\n");
+    QVERIFY(!QFile::exists(folder + u"/notes.md"_s));
 
+    // Its folder gone, the bookmark fails and nothing is created.
     QVERIFY(QDir(folder).removeRecursively());
-    const auto failed = notes.saveNote(QStringLiteral("lost"), bookmark);
+    const auto failed = notes.saveNote(u"lost"_s, bookmark);
     QVERIFY(!failed.ok());
     QCOMPARE(failed.error().domain, ErrorDomain::file);
     QVERIFY(!QFileInfo::exists(folder));
-
-    const auto damaged = notes.saveNote(QStringLiteral("lost"), QByteArray("not a bookmark"));
-    QVERIFY(!damaged.ok());
+    QVERIFY(!notes.saveNote(u"lost"_s, QByteArray("not a bookmark")).ok());
 }
 
 void tst_NotesService::failuresLeaveTheJournalAsItWas() {
     TemporaryEnvironment environment;
     VirtualClock clock(utc(15, 12, 0));
-    NotesService notes(clock, QStringLiteral("en_US"), QStringLiteral("UTC"));
+    NotesService notes(clock, u"en_US"_s, u"UTC"_s);
 
-    // Its folder cannot be created: a file stands where the folder would be.
-    const QString blocker = environment.filePath(QStringLiteral("blocker"));
-    writeFile(blocker, "not a folder");
-    const auto noFolder =
-        notes.saveNote(QStringLiteral("x"), FileBookmark::create(blocker + "/notes.md").value());
-    QVERIFY(!noFolder.ok());
+    // The folder cannot be created (a file stands there), or the journal path is a folder.
+    const QString blocker = environment.filePath(u"blocker"_s);
+    QVERIFY(writeFile(blocker, "not a folder"));
+    QVERIFY(!notes.saveNote(u"x"_s, FileBookmark::create(blocker + u"/notes.md"_s).value()).ok());
     QCOMPARE(contentsOf(blocker), QByteArray("not a folder"));
-
-    // The journal path is a folder.
-    const QString folderPath = environment.filePath(QStringLiteral("folder.md"));
-    QVERIFY(QDir().mkpath(folderPath));
-    QVERIFY(!notes.saveNote(QStringLiteral("x"), FileBookmark::create(folderPath).value()).ok());
+    QVERIFY(QDir().mkpath(environment.filePath(u"folder.md"_s)));
+    QVERIFY(!notes.saveNote(u"x"_s, FileBookmark::create(environment.filePath(u"folder.md"_s)).value()).ok());
 
     // A write that fails part-way, as on a full disk, is taken back whole.
-    const QString path = environment.filePath(QStringLiteral("journal.md"));
-    const QByteArray journal = "# PTT Voice Notes\n\n\n## Thursday, January 15, 2026\n\n- **11:00** — a\n";
-    writeFile(path, journal);
+    const QString path = environment.filePath(u"journal.md"_s);
+    const QByteArray journal = todaysHeading + "\n\n- **11:00** — a\n";
+    QVERIFY(writeFile(path, journal));
     const QByteArray bookmark = FileBookmark::create(path).value();
-    {
-        const FileSizeLimit limit(static_cast<rlim_t>(journal.size() + 10));
-        const auto failed = notes.saveNote(QString(200, QLatin1Char('z')), bookmark);
-        QVERIFY(!failed.ok());
-        QCOMPARE(failed.error().domain, ErrorDomain::file);
-    }
+    rlimit previous{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit small = previous;
+    small.rlim_cur = static_cast<rlim_t>(journal.size() + 10);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto failed = notes.saveNote(QString(200, u'z'), bookmark);
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    QVERIFY(!failed.ok());
+    QCOMPARE(failed.error().domain, ErrorDomain::file);
     QCOMPARE(contentsOf(path), journal);
-    const auto retried = notes.saveNote(QStringLiteral("fits now"), bookmark);
-    QVERIFY(retried.ok());
-    QCOMPARE(contentsOf(path), journal + "- **12:00** — fits now\n");
+    QVERIFY(notes.saveNote(u"fits"_s, bookmark).ok());
+    QCOMPARE(contentsOf(path), journal + "- **12:00** — fits\n");
 
-    // A journal the user made read-only stays as it is (not enforced for root).
+    // A journal the user made read-only is not replaced behind their back (root may write anyway).
     if (::geteuid() != 0) {
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
-        QVERIFY(!notes.saveNote(QStringLiteral("x"), bookmark).ok());
-        QCOMPARE(contentsOf(path), journal + "- **12:00** — fits now\n");
+        QVERIFY(!notes.saveNote(u"x"_s, bookmark).ok());
+        QCOMPARE(contentsOf(path), journal + "- **12:00** — fits\n");
     }
 }
 
