@@ -63,7 +63,7 @@ int runTextCommand(const QStringList& arguments) {
         if (index + 1 >= arguments.size()) {
             return usageError("an option is missing its value");
         }
-        const QString value = arguments.at(++index);
+        const QString& value = arguments.at(++index);
         if (argument == QLatin1String("--app")) {
             options.appName = value;
         } else if (value != QLatin1String("en") && value != QLatin1String("es")) {

@@ -44,7 +44,7 @@ QString caseFolded(const QString& text) {
 } // namespace
 
 QString DictionaryCorrector::patternFor(const QString& wrong, bool wholeWord) {
-    const QString literal = escaped(wrong);
+    QString literal = escaped(wrong);
     if (!wholeWord || wrong.isEmpty()) {
         return literal;
     }
