@@ -5,7 +5,6 @@
 #include "VoiceActivity.h"
 #include "WavFile.h"
 #include "ports/AudioInput.h"
-#include "ports/Clock.h"
 
 #include <QDebug>
 
@@ -46,9 +45,9 @@ float AudioCaptureService::BufferSink::level() const {
     return std::min(1.0f, 6.0f * std::sqrt(m_sumOfSquares / static_cast<float>(m_count)));
 }
 
-AudioCaptureService::AudioCaptureService(AudioInput& input, const Clock& clock)
+AudioCaptureService::AudioCaptureService(AudioInput& input, Scheduler& scheduler)
     : m_input(input)
-    , m_clock(clock)
+    , m_scheduler(scheduler)
     , m_ring(ringSamples)
     , m_bufferSink(m_ring) {
     m_converter.prepare(m_expectedRate);
@@ -60,6 +59,7 @@ AudioCaptureService::~AudioCaptureService() {
     if (m_state != State::idle) {
         m_input.stop();
     }
+    m_scheduler.cancel(m_levelTimer);
 }
 
 QCoro::Task<Result<void>> AudioCaptureService::startCapture() {
@@ -73,12 +73,13 @@ QCoro::Task<Result<void>> AudioCaptureService::startCapture() {
     const quint64 generation = ++m_generation;
     clearRecording();
     m_converter.prepare(m_expectedRate);
-    m_startedAt = m_clock.monotonicSeconds();
+    m_startedAt = m_scheduler.clock().monotonicSeconds();
+    m_levelTimer = m_scheduler.repeating(levelInterval, [this] { takeConverted(); });
 
     const std::weak_ptr<int> alive = m_alive;
     Result<void> started = co_await m_input.start(
-        [this, generation](const void* data, std::size_t frames, const AudioFormat& format) {
-            handleBuffer(data, frames, format, generation);
+        [this](const void* data, std::size_t frames, const AudioFormat& format) {
+            handleBuffer(data, frames, format);
         },
         [this, generation](const PTTError& error) { handleInputFailure(generation, error); });
 
@@ -110,7 +111,7 @@ Result<AudioCaptureResult> AudioCaptureService::stopCapture() {
     if (m_state != State::capturing) {
         return AudioCaptureErrors::notRunningError();
     }
-    const double stoppedAt = m_clock.monotonicSeconds();
+    const double stoppedAt = m_scheduler.clock().monotonicSeconds();
     m_input.stop();
     m_state = State::idle;
     ++m_generation;
@@ -154,8 +155,7 @@ bool AudioCaptureService::hasVoiceActivity(const QByteArray& wavData, double thr
     return VoiceActivity::hasVoiceActivity(wavData, threshold);
 }
 
-void AudioCaptureService::handleBuffer(const void* data, std::size_t frames, const AudioFormat& format,
-                                       quint64 generation) {
+void AudioCaptureService::handleBuffer(const void* data, std::size_t frames, const AudioFormat& format) {
     m_bufferSink.begin();
     const bool converted = m_converter.convert(data, frames, format, m_bufferSink);
     if (m_bufferSink.lostSamples()) {
@@ -165,18 +165,15 @@ void AudioCaptureService::handleBuffer(const void* data, std::size_t frames, con
         return;
     }
     m_latestLevel.store(m_bufferSink.level(), std::memory_order_relaxed);
-    if (!m_deliveryPending.exchange(true, std::memory_order_acq_rel)) {
-        QMetaObject::invokeMethod(
-            &m_mainThread, [this, generation] { deliverPending(generation); }, Qt::QueuedConnection);
-    }
+    m_buffersConverted.fetch_add(1, std::memory_order_release);
 }
 
-void AudioCaptureService::deliverPending(quint64 generation) {
-    if (generation != m_generation || m_state == State::idle) {
+void AudioCaptureService::takeConverted() {
+    const std::uint64_t converted = m_buffersConverted.load(std::memory_order_acquire);
+    if (m_state == State::idle || converted == m_buffersTaken) {
         return;
     }
-    // Cleared before draining, so that a buffer landing meanwhile posts a new notification.
-    m_deliveryPending.store(false, std::memory_order_release);
+    m_buffersTaken = converted;
     m_ring.readInto(m_samples);
     if (m_onLevel) {
         m_onLevel(m_latestLevel.load(std::memory_order_relaxed));
@@ -201,11 +198,14 @@ void AudioCaptureService::stopInput() {
 }
 
 void AudioCaptureService::clearRecording() {
+    m_scheduler.cancel(m_levelTimer);
+    m_levelTimer = Scheduler::invalidTimer;
     m_samples.clear();
     m_ring.clear();
     m_startedAt.reset();
     m_inputFailure.reset();
-    m_deliveryPending.store(false);
     m_lostSamples.store(false);
     m_latestLevel.store(0);
+    m_buffersConverted.store(0);
+    m_buffersTaken = 0;
 }

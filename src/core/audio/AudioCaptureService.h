@@ -4,30 +4,32 @@
 #include "SampleConverter.h"
 #include "SampleRing.h"
 #include "common/PTTError.h"
-
-#include <QObject>
+#include "ports/Scheduler.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
 
 class AudioInput;
-class Clock;
 
 // Records the microphone into a 16 kHz mono 16-bit WAV.
 //
 // Threads: every public call, the state and the finished samples belong to the main thread. The
 // input's buffers arrive on its own thread, where they are converted, measured and written into a
-// lock-free ring; the main thread drains the ring when it is told that data and a new level are
-// there (one queued notification at a time), and once more after the input has stopped.
+// lock-free ring; that thread neither allocates, nor waits, nor touches any Qt object. The main
+// thread drains the ring and hands on the latest level at the display rate while the capture
+// runs, and once more after the input has stopped.
 class AudioCaptureService final : public IAudioCaptureService {
     Q_DISABLE_COPY_MOVE(AudioCaptureService)
 
 public:
     static constexpr double normalizationTarget = 0.8;
+    // How often the level reaches the owner: the overlay draws at most 30 frames a second.
+    static constexpr double levelInterval = 1.0 / 30.0;
 
-    AudioCaptureService(AudioInput& input, const Clock& clock);
+    AudioCaptureService(AudioInput& input, Scheduler& scheduler);
     ~AudioCaptureService() override;
 
     State state() const override { return m_state; }
@@ -69,14 +71,14 @@ private:
         std::vector<qint16>& m_samples;
     };
 
-    void handleBuffer(const void* data, std::size_t frames, const AudioFormat& format, quint64 generation);
-    void deliverPending(quint64 generation);
+    void handleBuffer(const void* data, std::size_t frames, const AudioFormat& format);
+    void takeConverted();
     void handleInputFailure(quint64 generation, const PTTError& error);
     void stopInput();
     void clearRecording();
 
     AudioInput& m_input;
-    const Clock& m_clock;
+    Scheduler& m_scheduler;
     State m_state = State::idle;
     // Grows with every start, stop and cancel, so that late callbacks of an earlier recording are
     // recognised and ignored.
@@ -86,15 +88,16 @@ private:
     std::vector<qint16> m_samples;
     LevelHandler m_onLevel;
     int m_expectedRate = 48000;
+    Scheduler::TimerId m_levelTimer = Scheduler::invalidTimer;
+    std::uint64_t m_buffersTaken = 0;
 
     SampleConverter m_converter;
     SampleRing m_ring;
     BufferSink m_bufferSink;
     std::atomic<float> m_latestLevel{0};
-    std::atomic<bool> m_deliveryPending{false};
+    // Buffers that produced samples; the main thread compares it with m_buffersTaken.
+    std::atomic<std::uint64_t> m_buffersConverted{0};
     std::atomic<bool> m_lostSamples{false};
 
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
-    // Receives the notifications posted from the audio thread; pending ones die with it.
-    QObject m_mainThread;
 };
