@@ -13,23 +13,9 @@ constexpr qint64 command = 55;
 constexpr quint64 controlOption = ModifierFlags::control | ModifierFlags::option;
 
 QString signalName(HotkeySignal signal) {
-    switch (signal) {
-    case HotkeySignal::ready:
-        return QStringLiteral("ready");
-    case HotkeySignal::keyDown:
-        return QStringLiteral("keyDown");
-    case HotkeySignal::keyUp:
-        return QStringLiteral("keyUp");
-    case HotkeySignal::toggleOn:
-        return QStringLiteral("toggleOn");
-    case HotkeySignal::toggleOff:
-        return QStringLiteral("toggleOff");
-    case HotkeySignal::cancel:
-        return QStringLiteral("cancel");
-    case HotkeySignal::reEnable:
-        return QStringLiteral("reEnable");
-    }
-    return {};
+    static const char* const names[] = {"ready",     "keyDown", "keyUp",   "toggleOn",
+                                        "toggleOff", "cancel",  "reEnable"};
+    return QString::fromLatin1(names[int(signal)]);
 }
 
 // A monitor on fakes, with every signal logged as "name@time".

