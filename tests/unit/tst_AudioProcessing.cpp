@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -21,6 +22,7 @@ class tst_AudioProcessing : public QObject {
 private Q_SLOTS:
     void normalization_data();
     void normalization();
+    void longRecordingsScaleAlike();
     void wavHeader();
     void voiceActivity_data();
     void voiceActivity();
@@ -61,6 +63,23 @@ void tst_AudioProcessing::normalization() {
     std::vector<qint16> pcm(samples.cbegin(), samples.cend());
     QCOMPARE(PcmNormalizer::normalize(pcm, targetLevel), gain);
     QCOMPARE(QList<int>(pcm.cbegin(), pcm.cend()), expected);
+}
+
+void tst_AudioProcessing::longRecordingsScaleAlike() {
+    // Every sample value from -7000 to 7000 and back, longer than the short-recording path takes.
+    std::vector<qint16> ramp;
+    for (int round = 0; round < 5; ++round) {
+        for (int value = -7000; value <= 7000; ++value) {
+            ramp.push_back(static_cast<qint16>(round % 2 ? -value : value));
+        }
+    }
+    QVERIFY(ramp.size() > 65536);
+    std::vector<qint16> head(ramp.begin(), ramp.begin() + 14001);
+    const double gain = PcmNormalizer::normalize(ramp, 0.8);
+    QCOMPARE(PcmNormalizer::normalize(head, 0.8), gain);
+    QVERIFY(std::equal(head.begin(), head.end(), ramp.begin()));
+    QCOMPARE(ramp.front(), qint16(-26214));
+    QCOMPARE(ramp[7001], qint16(4)); // 1 x 3.745 rounds to 4
 }
 
 void tst_AudioProcessing::wavHeader() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace PcmNormalizer {
 
@@ -28,9 +29,24 @@ double normalize(std::span<qint16> samples, double targetLevel) {
     if (gain == 1.0) {
         return gain;
     }
-    for (qint16& sample : samples) {
+    auto scale = [gain](int sample) {
         const double scaled = std::round(sample * gain); // halves away from zero
-        sample = static_cast<qint16>(std::clamp(scaled, -32768.0, 32767.0));
+        return static_cast<qint16>(std::clamp(scaled, -32768.0, 32767.0));
+    };
+    // Past a few seconds of audio it is cheaper to scale every possible value once.
+    constexpr std::size_t values = 65536;
+    if (samples.size() <= values) {
+        for (qint16& sample : samples) {
+            sample = scale(sample);
+        }
+        return gain;
+    }
+    std::vector<qint16> table(values);
+    for (int value = -32768; value <= 32767; ++value) {
+        table[static_cast<std::size_t>(value + 32768)] = scale(value);
+    }
+    for (qint16& sample : samples) {
+        sample = table[static_cast<std::size_t>(sample + 32768)];
     }
     return gain;
 }
