@@ -42,8 +42,8 @@ double normalize(std::span<qint16> samples, double targetLevel) {
         return gain;
     }
     std::vector<qint16> table(values);
-    for (int value = -32768; value <= 32767; ++value) {
-        table[static_cast<std::size_t>(value + 32768)] = scale(value);
+    for (std::size_t index = 0; index < values; ++index) {
+        table[index] = scale(static_cast<int>(index) - 32768);
     }
     for (qint16& sample : samples) {
         sample = table[static_cast<std::size_t>(sample + 32768)];

@@ -3,10 +3,14 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
 namespace {
+
+// Four ASCII characters, without a terminator.
+void putTag(char* at, const char (&tag)[5]) {
+    std::copy_n(tag, 4, at);
+}
 
 void put16(char* at, quint16 value) {
     qToLittleEndian(value, at);
@@ -17,9 +21,10 @@ void put32(char* at, quint32 value) {
 }
 
 void writeHeader(char* out, quint32 dataBytes) {
-    std::memcpy(out, "RIFF", 4);
+    putTag(out, "RIFF");
     put32(out + 4, 36 + dataBytes);
-    std::memcpy(out + 8, "WAVEfmt ", 8);
+    putTag(out + 8, "WAVE");
+    putTag(out + 12, "fmt ");
     put32(out + 16, 16);
     put16(out + 20, 1); // integer PCM
     put16(out + 22, 1); // mono
@@ -27,7 +32,7 @@ void writeHeader(char* out, quint32 dataBytes) {
     put32(out + 28, WavFile::sampleRate * 2);
     put16(out + 32, 2);
     put16(out + 34, 16);
-    std::memcpy(out + 36, "data", 4);
+    putTag(out + 36, "data");
     put32(out + 40, dataBytes);
 }
 
