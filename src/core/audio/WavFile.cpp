@@ -54,7 +54,9 @@ QByteArray fromSamples(std::span<const qint16> samples) {
     QByteArray bytes(headerSize + static_cast<qsizetype>(dataBytes), Qt::Uninitialized);
     char* out = bytes.data();
     writeHeader(out, dataBytes);
-    qToLittleEndian<qint16>(samples.data(), static_cast<qsizetype>(count), out + headerSize);
+    if (count > 0) { // an empty span may have no storage at all
+        qToLittleEndian<qint16>(samples.data(), static_cast<qsizetype>(count), out + headerSize);
+    }
     return bytes;
 }
 
