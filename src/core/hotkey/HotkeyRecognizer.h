@@ -10,9 +10,9 @@
 // latches recording, Escape. Pure state: the caller passes the time of every event and carries out
 // what the recogniser asks of it through Effects. Nothing here allocates.
 //
-// Two paths, as on the desktop the gestures were designed for: ordinary keys go through the
-// key-down/key-up rules with the double tap; the special keys (fn, Caps Lock, F14) go through a
-// hold-only path of their own while the special-key listener is installed.
+// Two paths: ordinary keys go through the key-down/key-up rules with the double tap; the special
+// keys (fn, Caps Lock, F14) go through a hold-only path of their own while the special-key
+// listener is installed.
 class HotkeyRecognizer final {
 public:
     class Effects {
