@@ -29,7 +29,7 @@ class tst_LibarchiveExtractor : public QObject {
 private Q_SLOTS:
     void extraction_data();
     void extraction();
-    void unreadableArchives();
+    void largeEntryAndDamagedArchive();
 };
 
 void tst_LibarchiveExtractor::extraction_data() {
@@ -105,7 +105,7 @@ void tst_LibarchiveExtractor::extraction() {
     QCOMPARE(readAll(app.filePath(QStringLiteral("share/readme"))), QByteArray("hi"));
 }
 
-void tst_LibarchiveExtractor::unreadableArchives() {
+void tst_LibarchiveExtractor::largeEntryAndDamagedArchive() {
     QTemporaryDir sandbox;
     const QDir root(sandbox.path());
     QVERIFY(root.mkpath(QStringLiteral("dest")));
@@ -126,20 +126,14 @@ void tst_LibarchiveExtractor::unreadableArchives() {
     QCOMPARE(status.st_mode & (S_ISUID | S_ISGID | S_ISVTX),
              0u); // a package never installs set-user-ID programs
 
-    const QByteArray bytes = readAll(good);
-    const auto writeFile = [&](const QString& name, const QByteArray& content) {
-        QFile file(root.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    };
-    writeFile(QStringLiteral("truncated.zip"), bytes.left(bytes.size() / 2));
-    writeFile(QStringLiteral("noise.zip"), QByteArray("PK\x03\x04 this is not really a zip file at all"));
-    for (const char* name : {"truncated.zip", "noise.zip", "missing.zip"}) {
-        QVERIFY(root.mkpath(QStringLiteral("out-") + QLatin1String(name)));
-        const auto result = extractor.extract(root.filePath(QLatin1String(name)),
-                                              root.filePath(QStringLiteral("out-") + QLatin1String(name)));
-        QVERIFY2(!result.ok(), name);
-    }
+    // Cut short: the central directory at its end is missing.
+    const QString truncated = root.filePath(QStringLiteral("truncated.zip"));
+    QFile file(truncated);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(readAll(good).left(QFileInfo(good).size() / 2));
+    file.close();
+    QVERIFY(root.mkpath(QStringLiteral("out")));
+    QVERIFY(!extractor.extract(truncated, root.filePath(QStringLiteral("out"))).ok());
     QVERIFY(!extractor.extract(good, root.filePath(QStringLiteral("no-such-folder"))).ok());
 }
 

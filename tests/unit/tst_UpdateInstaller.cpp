@@ -1,4 +1,5 @@
 #include "TestArchive.h"
+#include "update/InstallLocation.h"
 #include "update/UpdateInstaller.h"
 
 #include <QDir>
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void swap_data();
     void swap();
     void backupCleanup();
+    void installFolderFromExecutablePath();
 };
 
 void tst_UpdateInstaller::swap_data() {
@@ -129,6 +131,19 @@ void tst_UpdateInstaller::backupCleanup() {
 
     // Not installed as a folder: nothing to clean, whatever lies around.
     QVERIFY(!UpdateInstaller(QString()).cleanupOldBackup());
+}
+
+void tst_UpdateInstaller::installFolderFromExecutablePath() {
+    QTemporaryDir sandbox;
+    const QDir root(sandbox.path());
+    QVERIFY(root.mkpath(QStringLiteral("opt/Orlavo.app/bin")) &&
+            root.mkpath(QStringLiteral("build/src/app")));
+    QCOMPARE(
+        InstallLocation::appFolderForExecutableDirectory(root.filePath(QStringLiteral("opt/Orlavo.app/bin"))),
+        root.filePath(QStringLiteral("opt/Orlavo.app")));
+    // A build tree or a distribution package is not an install folder: never swapped.
+    QCOMPARE(InstallLocation::appFolderForExecutableDirectory(root.filePath(QStringLiteral("build/src/app"))),
+             QString());
 }
 
 QTEST_GUILESS_MAIN(tst_UpdateInstaller)

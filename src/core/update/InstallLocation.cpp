@@ -10,7 +10,7 @@ QString appFolderForExecutableDirectory(const QString& executableDirectory) {
     if (executableDirectory.isEmpty()) {
         return {};
     }
-    const QString folder = QDir::cleanPath(QDir(executableDirectory).absoluteFilePath(QStringLiteral("..")));
+    QString folder = QDir::cleanPath(QDir(executableDirectory).absoluteFilePath(QStringLiteral("..")));
     if (QFileInfo(folder).fileName() != appFolderName || !QFileInfo(folder).isDir()) {
         return {};
     }

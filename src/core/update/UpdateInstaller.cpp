@@ -127,10 +127,10 @@ Result<void> UpdateInstaller::bringBeside(const QString& newApp) const {
 }
 
 Result<void> UpdateInstaller::swapIn(const QString& newApp) const {
-    if (const auto location = checkInstallLocation(); !location) {
+    if (auto location = checkInstallLocation(); !location) {
         return location;
     }
-    if (const auto staged = bringBeside(newApp); !staged) {
+    if (auto staged = bringBeside(newApp); !staged) {
         return staged;
     }
     const QString staging = stagingPath();

@@ -88,7 +88,6 @@ public:
     double downloadProgress() const { return m_downloadProgress; }
     QString currentVersion() const { return m_options.currentVersion; }
     bool isConfigured() const { return m_options.feed.isConfigured(); }
-    const UpdateFeed& feed() const { return m_options.feed; }
 
     // Reads the feed and publishes what it advertises. Never fails; failures are printed.
     QCoro::Task<> checkForUpdates();

@@ -124,8 +124,8 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
     archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
                                                      ARCHIVE_EXTRACT_SECURE_SYMLINKS |
                                                      ARCHIVE_EXTRACT_NO_OVERWRITE);
-    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), 64 * 1024) !=
-        ARCHIVE_OK) {
+    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(),
+                                   size_t(64) * 1024) != ARCHIVE_OK) {
         return extractError(unreadableArchive, archiveMessage(reader.get()));
     }
 
@@ -166,7 +166,7 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
         // Sizes are not always in the local header (streamed entries), so regular files are always
         // read to their end.
         if (type == AE_IFREG) {
-            if (const auto copied = copyData(reader.get(), writer.get()); !copied) {
+            if (auto copied = copyData(reader.get(), writer.get()); !copied) {
                 return copied;
             }
         }
