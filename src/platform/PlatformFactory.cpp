@@ -12,8 +12,8 @@
 #include "null/NullScreens.h"
 #include "null/NullSelectedTextReader.h"
 #include "null/NullSoundPlayer.h"
+#include "platform/common/QtProcessLauncher.h"
 #include "pulse/PulseAudioInput.h"
-#include "qt/LinuxProcessLauncher.h"
 #include "qt/QtClipboardPasteboard.h"
 #include "qt/QtScreens.h"
 #include "sound/CanberraSoundPlayer.h"
@@ -62,7 +62,7 @@ PlatformServices x11Platform(const Clock& clock, std::shared_ptr<X11ConnectionPr
     services.audioInput = std::move(audioInput);
     services.soundPlayer = std::make_unique<CanberraSoundPlayer>();
     services.screens = std::make_unique<QtScreens>();
-    services.processLauncher = std::make_unique<LinuxProcessLauncher>();
+    services.processLauncher = std::make_unique<QtProcessLauncher>();
     return services;
 }
 

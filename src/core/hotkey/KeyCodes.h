@@ -12,6 +12,8 @@ inline constexpr qint64 escape = 53;
 inline constexpr qint64 capsLock = 57;
 inline constexpr qint64 function = 63;
 inline constexpr qint64 f14 = 107;
+// The Help key sits where PC keyboards have Insert; platform layers map it to Insert.
+inline constexpr qint64 insert = 114;
 inline constexpr qint64 leftArrow = 123;
 
 } // namespace KeyCodes

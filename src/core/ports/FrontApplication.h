@@ -6,23 +6,14 @@
 
 // What the user is typing into: the focused top-level window's application.
 struct FrontApplicationInfo {
-    // The keys that paste the clipboard into this application.
-    enum class PasteKeys {
-        controlV,
-        // Terminal emulators, where Control+V is a control character for the program inside.
-        controlShiftV,
-        // Terminals that paste only the primary selection from the keyboard (xterm, urxvt): put the
-        // text in the primary selection as well and press Shift+Insert.
-        shiftInsertPrimary,
-    };
-
     // The name shown to the user and used to classify the application ("Slack", "Visual Studio Code").
     QString displayName;
     // The window-system class (WM_CLASS class part on X11, app id on Wayland), e.g. "XTerm".
     QString windowClass;
     // The instance part of WM_CLASS, e.g. "xterm"; empty where there is none.
     QString instanceName;
-    PasteKeys pasteKeys = PasteKeys::controlV;
+    // The desktop knows it as a terminal emulator (its desktop file says so), whatever its class.
+    bool isTerminalEmulator = false;
 
     friend bool operator==(const FrontApplicationInfo&, const FrontApplicationInfo&) = default;
 };

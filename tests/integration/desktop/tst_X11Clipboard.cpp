@@ -2,6 +2,7 @@
 #include "desktop/DesktopEntryIndex.h"
 #include "hotkey/KeyCodes.h"
 #include "input/SyntheticKeyLedger.h"
+#include "paste/TerminalEmulators.h"
 #include "qt/QtClipboardPasteboard.h"
 #include "time/SystemClock.h"
 #include "x11/X11ConnectionProvider.h"
@@ -16,8 +17,6 @@
 #include <memory>
 
 namespace {
-
-constexpr qint64 insertKey = 0x72;
 
 // Another program that owns the clipboard, as the user's copy in another application would.
 class ClipboardOwner {
@@ -160,13 +159,13 @@ void tst_X11Clipboard::pastesIntoXtermThroughThePrimarySelection() {
     QTRY_VERIFY_WITH_TIMEOUT(front.current() && front.current()->windowClass == QLatin1String("XTerm"),
                              10000);
     // xterm reads the primary selection on Shift+Insert and sends a literal ^V on Control+Shift+V.
-    QCOMPARE(front.current()->pasteKeys, FrontApplicationInfo::PasteKeys::shiftInsertPrimary);
+    QCOMPARE(TerminalEmulators::pasteChordFor(*front.current()), TerminalEmulators::PasteChord::shiftInsert);
 
     m_pasteboard.setText(QStringLiteral("echo dictated"));
     m_pasteboard.setPrimaryText(QStringLiteral("echo dictated"));
     QCOMPARE(readSelection(QStringLiteral("primary"), QStringLiteral("UTF8_STRING")),
              QByteArray("echo dictated"));
-    QVERIFY(m_synthesizer->tapKey(insertKey, ModifierFlags::shift).ok());
+    QVERIFY(m_synthesizer->tapKey(KeyCodes::insert, ModifierFlags::shift).ok());
 
     // xterm asks us for the selection: the event loop must run while we wait.
     QTRY_COMPARE_WITH_TIMEOUT(xterm.state(), QProcess::NotRunning, 10000);

@@ -1,4 +1,5 @@
 #include "DesktopTestSupport.h"
+#include "paste/TerminalEmulators.h"
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
 #include "x11/X11SelectedTextReader.h"
@@ -12,8 +13,8 @@
 
 #include <memory>
 
-using PasteKeys = FrontApplicationInfo::PasteKeys;
-Q_DECLARE_METATYPE(PasteKeys)
+using PasteChord = TerminalEmulators::PasteChord;
+Q_DECLARE_METATYPE(PasteChord)
 
 namespace {
 
@@ -67,32 +68,34 @@ void tst_X11FocusedWindow::namesTheActiveApplication_data() {
     QTest::addColumn<QString>("windowClass");
     QTest::addColumn<QString>("instance");
     QTest::addColumn<QString>("displayName");
-    QTest::addColumn<PasteKeys>("pasteKeys");
+    QTest::addColumn<bool>("declaredTerminal");
+    QTest::addColumn<PasteChord>("chord");
     QTest::newRow("desktop file by window class") << "OrlavoMailTest"
                                                   << "orlavo-mail"
-                                                  << "Test Mail" << PasteKeys::controlV;
+                                                  << "Test Mail" << false << PasteChord::controlV;
     QTest::newRow("desktop file by reverse-domain id") << "OrlavoNotes"
                                                        << "orlavonotes"
-                                                       << "Orlavo Notes" << PasteKeys::controlV;
+                                                       << "Orlavo Notes" << false << PasteChord::controlV;
     QTest::newRow("declared terminal") << "OrlavoTerm"
                                        << "orlavoterm"
-                                       << "Test Term" << PasteKeys::controlShiftV;
+                                       << "Test Term" << true << PasteChord::controlShiftV;
     QTest::newRow("known terminal") << "kitty"
                                     << "kitty"
-                                    << "kitty" << PasteKeys::controlShiftV;
+                                    << "kitty" << false << PasteChord::controlShiftV;
     QTest::newRow("primary-only terminal") << "URxvt"
                                            << "urxvt"
-                                           << "URxvt" << PasteKeys::shiftInsertPrimary;
+                                           << "URxvt" << false << PasteChord::shiftInsert;
     QTest::newRow("unknown application") << "Zzyzx"
                                          << "zzyzx"
-                                         << "Zzyzx" << PasteKeys::controlV;
+                                         << "Zzyzx" << false << PasteChord::controlV;
 }
 
 void tst_X11FocusedWindow::namesTheActiveApplication() {
     QFETCH(QString, windowClass);
     QFETCH(QString, instance);
     QFETCH(QString, displayName);
-    QFETCH(PasteKeys, pasteKeys);
+    QFETCH(bool, declaredTerminal);
+    QFETCH(PasteChord, chord);
     const X11FrontApplication front(m_connections, {m_applications.path()});
     DesktopTest::TestWindow window;
     QVERIFY(window.start(windowClass, instance));
@@ -101,7 +104,8 @@ void tst_X11FocusedWindow::namesTheActiveApplication() {
     const FrontApplicationInfo info = *front.current();
     QCOMPARE(info.displayName, displayName);
     QCOMPARE(info.instanceName, instance);
-    QCOMPARE(info.pasteKeys, pasteKeys);
+    QCOMPARE(info.isTerminalEmulator, declaredTerminal);
+    QCOMPARE(TerminalEmulators::pasteChordFor(info), chord);
 }
 
 void tst_X11FocusedWindow::aWindowThatVanishedIsNoApplication() {

@@ -4,7 +4,6 @@
 #include "X11ConnectionProvider.h"
 #include "X11Properties.h"
 #include "desktop/DesktopEntryIndex.h"
-#include "desktop/TerminalEmulators.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -78,8 +77,7 @@ std::optional<FrontApplicationInfo> X11FrontApplication::current() const {
     } else {
         info.displayName = title.value_or(QString());
     }
-    info.pasteKeys = TerminalEmulators::pasteKeys(info.windowClass, info.instanceName,
-                                                  entry && entry->isTerminalEmulator());
+    info.isTerminalEmulator = entry && entry->isTerminalEmulator();
     return info;
 }
 

@@ -2,8 +2,8 @@
 
 #include "ports/ProcessLauncher.h"
 
-// Starts programs with QProcess.
-class LinuxProcessLauncher final : public ProcessLauncher {
+// Starts programs with QProcess. Their standard output and error go where ours go.
+class QtProcessLauncher final : public ProcessLauncher {
 public:
     QCoro::Task<Result<int>> run(QString program, QStringList arguments) override;
     Result<void> startDetached(const QString& program, const QStringList& arguments) override;

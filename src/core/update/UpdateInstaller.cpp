@@ -1,0 +1,183 @@
+#include "UpdateInstaller.h"
+
+#include "InstallLocation.h"
+#include "UpdateError.h"
+#include "common/ErrorDomain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+enum FileErrorCode { copyFailed = 1, moveAsideFailed = 2, moveInFailed = 3, restoreFailed = 4 };
+
+PTTError fileError(FileErrorCode code, const QString& description) {
+    return PTTError{ErrorDomain::file, code, description};
+}
+
+bool existsOrIsLink(const QFileInfo& info) {
+    return info.exists() || info.isSymLink();
+}
+
+// The link's own text, which may be relative; QFileInfo only offers the resolved target.
+std::optional<QByteArray> readLinkText(const QString& path) {
+    QByteArray buffer(4096, Qt::Uninitialized);
+    const ssize_t length = ::readlink(QFile::encodeName(path).constData(), buffer.data(), buffer.size());
+    if (length < 0 || length >= buffer.size()) {
+        return std::nullopt;
+    }
+    buffer.truncate(length);
+    return buffer;
+}
+
+// Copies a tree keeping permissions and links as links.
+bool copyTree(const QString& from, const QString& to) {
+    const QFileInfo source(from);
+    if (source.isSymLink()) {
+        const auto target = readLinkText(from);
+        return target && QFile::link(QFile::decodeName(*target), to);
+    }
+    if (source.isDir()) {
+        if (!QDir().mkdir(to)) {
+            return false;
+        }
+        const QDir directory(from);
+        const QStringList names =
+            directory.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        for (const QString& name : names) {
+            if (!copyTree(directory.filePath(name), QDir(to).filePath(name))) {
+                return false;
+            }
+        }
+        return QFile::setPermissions(to, source.permissions());
+    }
+    if (source.isFile()) {
+        return QFile::copy(from, to) && QFile::setPermissions(to, source.permissions());
+    }
+    return false;
+}
+
+bool defaultRename(const QString& from, const QString& to) {
+    return QDir().rename(from, to);
+}
+
+} // namespace
+
+UpdateInstaller::UpdateInstaller(QString appFolder, RenameFunction rename)
+    : m_appFolder(std::move(appFolder))
+    , m_rename(rename ? std::move(rename) : RenameFunction(defaultRename)) {}
+
+QString UpdateInstaller::parentDirectory() const {
+    return m_appFolder.isEmpty() ? QString() : QFileInfo(m_appFolder).absolutePath();
+}
+
+QString UpdateInstaller::backupPath() const {
+    return QDir(parentDirectory()).filePath(InstallLocation::backupName);
+}
+
+QString UpdateInstaller::successMarkerPath() const {
+    return QDir(parentDirectory()).filePath(InstallLocation::successMarkerName);
+}
+
+QString UpdateInstaller::stagingPath() const {
+    return QDir(parentDirectory()).filePath(QStringLiteral(".Orlavo.app.incoming"));
+}
+
+Result<QString> UpdateInstaller::findNewApp(const QString& extractedDirectory) const {
+    const QDir directory(extractedDirectory);
+    const QFileInfoList entries = directory.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isSymLink() || entry.suffix() != QLatin1String("app")) {
+            continue;
+        }
+        const QFileInfo executable(QDir(entry.filePath()).filePath(InstallLocation::executablePath));
+        if (executable.isFile() && executable.isExecutable()) {
+            return entry.filePath();
+        }
+    }
+    return makeUpdateError(UpdateError::appNotFound);
+}
+
+Result<void> UpdateInstaller::checkInstallLocation() const {
+    const QFileInfo current(m_appFolder);
+    if (m_appFolder.isEmpty() || current.isSymLink() || !current.isDir() ||
+        !QFileInfo(parentDirectory()).isWritable()) {
+        return makeUpdateError(UpdateError::currentAppNotFound);
+    }
+    return {};
+}
+
+Result<void> UpdateInstaller::bringBeside(const QString& newApp) const {
+    const QString staging = stagingPath();
+    // A leftover of an interrupted update: ours to remove.
+    removePath(staging);
+    if (m_rename(newApp, staging)) {
+        return {};
+    }
+    if (copyTree(newApp, staging)) {
+        return {};
+    }
+    removePath(staging);
+    return fileError(copyFailed,
+                     QStringLiteral("Could not copy the new version beside “%1”.").arg(m_appFolder));
+}
+
+Result<void> UpdateInstaller::swapIn(const QString& newApp) const {
+    if (auto location = checkInstallLocation(); !location) {
+        return location;
+    }
+    if (auto staged = bringBeside(newApp); !staged) {
+        return staged;
+    }
+    const QString staging = stagingPath();
+    const QString backup = backupPath();
+    removePath(backup);
+    if (!m_rename(m_appFolder, backup)) {
+        removePath(staging);
+        return fileError(moveAsideFailed,
+                         QStringLiteral("Could not move “%1” to “%2”.").arg(m_appFolder, backup));
+    }
+    if (!m_rename(staging, m_appFolder)) {
+        if (!m_rename(backup, m_appFolder)) {
+            return fileError(restoreFailed,
+                             QStringLiteral("Could not move the new version into place; the previous "
+                                            "version is kept at “%1”.")
+                                 .arg(backup));
+        }
+        removePath(staging);
+        return fileError(
+            moveInFailed,
+            QStringLiteral("Could not move the new version into place at “%1”.").arg(m_appFolder));
+    }
+    // The swap is done; without the marker the backup merely survives until a later update.
+    QFile marker(successMarkerPath());
+    if (marker.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        marker.close();
+    }
+    return {};
+}
+
+bool UpdateInstaller::cleanupOldBackup() const {
+    if (m_appFolder.isEmpty() || !existsOrIsLink(QFileInfo(successMarkerPath()))) {
+        return false;
+    }
+    removePath(backupPath());
+    QFile::remove(successMarkerPath());
+    return true;
+}
+
+bool UpdateInstaller::removePath(const QString& path) {
+    const QFileInfo info(path);
+    if (!existsOrIsLink(info)) {
+        return true;
+    }
+    // QDir::removeRecursively on a link to a directory would empty the directory it points to.
+    if (info.isSymLink() || !info.isDir()) {
+        return QFile::remove(path);
+    }
+    return QDir(path).removeRecursively();
+}

@@ -1,0 +1,94 @@
+#include "GeneratedAudioInput.h"
+
+#include "common/ErrorDomain.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+QCoro::Task<Result<void>> GeneratedAudioInput::start(BufferHandler onBuffer, FailureHandler onFailure) {
+    ++m_startCount;
+    m_onBuffer = std::move(onBuffer);
+    m_onFailure = std::move(onFailure);
+    if (m_holdStart) {
+        m_heldOutcome.reset();
+        co_await StartGate{*this};
+        const Result<void> outcome = m_heldOutcome.value_or(m_startResult);
+        if (!outcome) {
+            m_onBuffer = nullptr;
+            m_onFailure = nullptr;
+        }
+        co_return outcome;
+    }
+    if (!m_startResult) {
+        m_onBuffer = nullptr;
+        m_onFailure = nullptr;
+    }
+    co_return m_startResult;
+}
+
+void GeneratedAudioInput::completeStart() {
+    resumeStart();
+}
+
+void GeneratedAudioInput::resumeStart() {
+    if (const std::coroutine_handle<> pending = std::exchange(m_pendingStart, {})) {
+        pending.resume();
+    }
+}
+
+void GeneratedAudioInput::stop() {
+    ++m_stopCount;
+    m_onBuffer = nullptr;
+    m_onFailure = nullptr;
+    if (m_pendingStart) {
+        m_heldOutcome =
+            PTTError{ErrorDomain::platform, 2, QStringLiteral("The input was stopped while opening")};
+        resumeStart();
+    }
+}
+
+void GeneratedAudioInput::deliver(const void* data, std::size_t frames, const AudioFormat& format) {
+    if (m_onBuffer) {
+        m_onBuffer(data, frames, format);
+    }
+}
+
+void GeneratedAudioInput::deliverSignal(const std::vector<float>& interleaved, const AudioFormat& format,
+                                        std::size_t framesPerBuffer) {
+    const auto channels = static_cast<std::size_t>(format.channels);
+    const std::size_t totalFrames = interleaved.size() / channels;
+    std::vector<std::uint8_t> buffer(framesPerBuffer * channels * 4);
+    for (std::size_t first = 0; first < totalFrames; first += framesPerBuffer) {
+        const std::size_t frames = std::min(framesPerBuffer, totalFrames - first);
+        const float* source = interleaved.data() + first * channels;
+        const std::size_t count = frames * channels;
+        switch (format.sampleType) {
+        case AudioFormat::SampleType::float32:
+            std::copy(source, source + count, reinterpret_cast<float*>(buffer.data()));
+            break;
+        case AudioFormat::SampleType::int16:
+            for (std::size_t index = 0; index < count; ++index) {
+                const double scaled = std::clamp(source[index] * 32768.0, -32768.0, 32767.0);
+                reinterpret_cast<qint16*>(buffer.data())[index] = static_cast<qint16>(std::lrint(scaled));
+            }
+            break;
+        case AudioFormat::SampleType::int32:
+            for (std::size_t index = 0; index < count; ++index) {
+                const double scaled = std::clamp(source[index] * 2147483648.0, -2147483648.0, 2147483647.0);
+                reinterpret_cast<qint32*>(buffer.data())[index] = static_cast<qint32>(std::llrint(scaled));
+            }
+            break;
+        }
+        deliver(buffer.data(), frames, format);
+    }
+}
+
+void GeneratedAudioInput::fail(const PTTError& error) {
+    const FailureHandler handler = m_onFailure;
+    m_onBuffer = nullptr;
+    m_onFailure = nullptr;
+    if (handler) {
+        handler(error);
+    }
+}

@@ -1,0 +1,101 @@
+#include "platform/common/QtProcessLauncher.h"
+#include "update/UpdateService.h"
+
+#include <QCoroTask>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Whether some process runs with `text` in its command line.
+bool processRunsWith(const QString& text) {
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        QByteArray commandLine = readAll(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (commandLine.replace('\0', ' ').contains(text.toUtf8())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QCoro::Task<> runInto(ProcessLauncher& launcher, QString program, QStringList arguments,
+                      std::optional<Result<int>>& outcome) {
+    outcome = co_await launcher.run(std::move(program), std::move(arguments));
+}
+
+// Runs the program to its end.
+Result<int> run(ProcessLauncher& launcher, const QString& program, const QStringList& arguments) {
+    std::optional<Result<int>> outcome;
+    QCoro::waitFor(runInto(launcher, program, arguments, outcome));
+    return *outcome;
+}
+
+} // namespace
+
+class tst_QtProcessLauncher : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void runReportsExitStatusAndFailures();
+    void relaunchWaitsForTheOldProcess();
+};
+
+void tst_QtProcessLauncher::runReportsExitStatusAndFailures() {
+    QtProcessLauncher launcher;
+    const auto exited = run(launcher, QStringLiteral("/bin/sh"), {"-c", "exit 3"});
+    QVERIFY(exited.ok());
+    QCOMPARE(exited.value(), 3);
+    const auto crashed = run(launcher, QStringLiteral("/bin/sh"), {"-c", "kill -SEGV $$"});
+    QVERIFY(!crashed.ok());
+    QVERIFY(!run(launcher, QStringLiteral("/nonexistent/program"), {}).ok());
+    const auto detached = launcher.startDetached(QStringLiteral("/nonexistent/program"), {});
+    QVERIFY(!detached.ok());
+    QVERIFY(detached.error().description.contains(QLatin1String("/nonexistent/program")));
+}
+
+void tst_QtProcessLauncher::relaunchWaitsForTheOldProcess() {
+    QTemporaryDir sandbox;
+    // Quotes, a dollar sign and a back-quote in the install path must reach the shell as text.
+    const QString app = sandbox.filePath(QStringLiteral("Bob's \"apps\" $HOME `id`/Orlavo.app"));
+    QVERIFY(QDir().mkpath(app + QStringLiteral("/bin")));
+
+    QProcess oldProcess;
+    oldProcess.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    QVERIFY(oldProcess.waitForStarted());
+    const qint64 pid = oldProcess.processId();
+
+    QFile program(app + QStringLiteral("/bin/orlavo"));
+    QVERIFY(program.open(QIODevice::WriteOnly));
+    program.write(
+        QStringLiteral("#!/bin/sh\nif kill -0 %1 2>/dev/null; then state=alive; else state=gone; fi\n"
+                       "echo $state > \"$(dirname \"$0\")/../started\"\n")
+            .arg(pid)
+            .toUtf8());
+    program.close();
+    QVERIFY(program.setPermissions(program.permissions() | QFile::ExeOwner));
+
+    QtProcessLauncher launcher;
+    const QString command = UpdateService::relaunchCommand(app, pid);
+    QVERIFY(launcher.startDetached(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command}).ok());
+    // The shell is in its waiting loop (once it starts the program, exec replaces its command line).
+    QTRY_VERIFY(processRunsWith(QStringLiteral("while kill -0 %1 ").arg(pid)));
+    QVERIFY(!QFile::exists(app + QStringLiteral("/started")));
+
+    oldProcess.kill();
+    QVERIFY(oldProcess.waitForFinished());
+    QTRY_COMPARE(readAll(app + QStringLiteral("/started")), QByteArray("gone\n"));
+}
+
+QTEST_GUILESS_MAIN(tst_QtProcessLauncher)
+#include "tst_QtProcessLauncher.moc"

@@ -1,0 +1,262 @@
+#include "VirtualClock.h"
+#include "context/AppContextService.h"
+#include "storage/LocalDatabase.h"
+#include "text/TextCharacters.h"
+#include "text/TextMetrics.h"
+#include "text/TextProcessingService.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A real database file with the entries a test needs, and the service reading it.
+struct Pipeline {
+    QTemporaryDir directory;
+    VirtualClock clock;
+    LocalDatabase database{clock, directory.filePath(u"ptt.sqlite"_s)};
+    AppContextService appContext;
+    TextProcessingService service{database, appContext};
+
+    // Dictionary entries as "wrong→correct" (whole word) or "wrong~correct" (part of words).
+    explicit Pipeline(const QStringList& dictionary = {},
+                      const QList<QPair<QString, QString>>& snippets = {}) {
+        QVERIFY(database.bootstrap().ok());
+        for (const QString& entry : dictionary) {
+            const bool whole = entry.contains(u'→');
+            const QStringList fields = entry.split(whole ? u'→' : u'~');
+            QVERIFY(database.saveDictionaryEntry(fields.at(0), fields.at(1), whole).ok());
+        }
+        for (const auto& [trigger, body] : snippets) {
+            QVERIFY(database.saveSnippet(trigger, body).ok());
+        }
+    }
+};
+
+void row(const char* name, const QString& input, const QString& expected) {
+    QTest::newRow(name) << input << expected;
+}
+
+// Runs of word characters as the patterns' `\w` sees them (combining marks included).
+QStringList wordsOf(const QString& text) {
+    QStringList words{QString()};
+    for (qsizetype index = 0, length = 0; index < text.size(); index += length) {
+        if (TextCharacters::isWordCharacter(TextCharacters::codePointAt(text, index, &length))) {
+            words.last() += text.mid(index, length);
+        } else if (!words.last().isEmpty()) {
+            words.append(QString());
+        }
+    }
+    return words;
+}
+
+} // namespace
+
+class tst_TextProcessingService : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void snippets_data();
+    void snippets();
+    void dictionary_data();
+    void dictionary();
+    void fillers_data();
+    void fillers();
+    void punctuation_data();
+    void punctuation();
+    void wholePipeline();
+    void storedChangesAreSeen();
+    void randomInputIsSafeAndStable();
+};
+
+void tst_TextProcessingService::snippets_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected"); // empty: no snippet
+    row("capitals and full stop", u"My email."_s, u"ana@example.com"_s);
+    row("quotes, inner comma, white space", u"\"my,  \t\nemail!\""_s, u"ana@example.com"_s);
+    row("longer prefix wins", u"please insert my email"_s, u"ana@example.com"_s);
+    row("spanish prefix and synonyms", u"Por favor escribe mi correo."_s, u"ana@example.com"_s);
+    row("plural, hyphenated, accented synonyms", u"pega mis e-mail"_s, u"ana@example.com"_s);
+    row("trigger stored with spaces and capitals", u"Insert my signature."_s, u"Ana\nCEO"_s);
+    row("spanish trigger by its own words", u"mi firma"_s, u"Ana, directora"_s);
+    row("more words than the trigger", u"send my email"_s, QString());
+    row("prefix glued to the words", u"insertmy email"_s, QString());
+    row("nothing said but a prefix", u"Insert."_s, QString());
+}
+
+void tst_TextProcessingService::snippets() {
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    // The white-space trigger can never be said, so it must not catch an utterance that normalises to
+    // nothing.
+    Pipeline pipeline({}, {{u"my email"_s, u"ana@example.com"_s},
+                           {u" My Signature "_s, u"Ana\nCEO"_s},
+                           {u"mi firma"_s, u"Ana, directora"_s},
+                           {u"   "_s, u"never"_s}});
+    const auto body = pipeline.service.matchSnippet(input);
+    QCOMPARE(body, expected.isEmpty() ? std::nullopt : std::optional(expected));
+}
+
+void tst_TextProcessingService::dictionary_data() {
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    const auto add = [](const char* name, const QStringList& entries, const QString& in, const QString& out) {
+        QTest::newRow(name) << entries << in << out;
+    };
+    add("whole word", {u"gpt→GPT"_s}, u"chatgpt and gpt"_s, u"chatgpt and GPT"_s);
+    add("part of words, any case", {u"gpt~GPT"_s}, u"chatgpt and GPt"_s, u"chatGPT and GPT"_s);
+    add("escaped metacharacters", {u"v1.2→version 1.2"_s, u"(a|b)*~either"_s}, u"v1.2 v1x2 (a|b)* ab"_s,
+        u"version 1.2 v1x2 either ab"_s);
+    add("dollar and backslash inserted literally", {u"usd five→US$5"_s, u"c drive→C:\\"_s},
+        u"usd five on c drive"_s, u"US$5 on C:\\"_s);
+    add("whole word ending in punctuation", {u"c++→C++"_s, u".net→.NET"_s},
+        u"c++ and .net, not asp.net, abc++"_s, u"C++ and .NET, not asp.net, abc++"_s);
+    add("accents and ñ are word characters", {u"acción→Acción"_s, u"nandu→ñandú"_s},
+        u"reacción, acción; ñandu, nandu."_s, u"reacción, Acción; ñandu, ñandú."_s);
+    add("full case folding", {u"straße→Straße"_s, u"\u01C5~X"_s}, u"STRASSE, strasse, \u01C4 \u01C6"_s,
+        u"Straße, Straße, X X"_s);
+    add("each entry sees the one before", {u"york→YORK"_s, u"new york→New York City"_s}, u"new york"_s,
+        u"New YORK City"_s);
+    add("correction containing its wrong text", {u"js→JS (js)"_s}, u"js js"_s, u"JS (js) JS (js)"_s);
+    add("empty wrong text is skipped", {u"~X"_s}, u"abc"_s, u"abc"_s);
+}
+
+void tst_TextProcessingService::dictionary() {
+    QFETCH(QStringList, entries);
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    Pipeline pipeline(entries);
+    QCOMPARE(pipeline.service.applyDictionary(input), expected);
+}
+
+void tst_TextProcessingService::fillers_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    row("english, with commas", u"um, so uh we should go"_s, u"So we should go"_s);
+    row("capitalised filler is a word", u"Um, so we go"_s, u"Um, so we go"_s);
+    row("spanish, comma left at both ends", u"eh, mmm ajá vale, ehm"_s, u"Vale"_s);
+    row("words containing a filler", u"umbrella hum ahem"_s, u"Umbrella hum ahem"_s);
+    row("first letter outside ASCII", u"um ñandú"_s, u"Ñandú"_s);
+    row("only fillers and white space", u" um\t\n uh "_s, QString());
+}
+
+void tst_TextProcessingService::fillers() {
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    Pipeline pipeline;
+    QCOMPARE(pipeline.service.removeFillers(input), expected);
+}
+
+void tst_TextProcessingService::punctuation_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    row("english comma and period", u"hello comma world period"_s, u"Hello, world."_s);
+    row("spanish longer phrase first", u"hola punto y coma adiós"_s, u"Hola; adiós"_s);
+    row("spanish paragraph", u"fin punto y aparte siguiente"_s, u"Fin \n Siguiente"_s);
+    row("new line keeps its spaces", u"one new line two"_s, u"One \n Two"_s);
+    row("line break after a full stop", u"first period new line second"_s, u"First. Second"_s);
+    row("spoken quotes", u"he said open quote hi close quote"_s, u"He said\"hi\""_s);
+    row("word after a closing quote", u"open quote hi close quote and left"_s, u"\"Hi\" and left"_s);
+    row("digit keeps the capital waiting", u"I have 3 apples. 2 are red"_s, u"I have 3 apples. 2 Are red"_s);
+    row("runs of marks collapse", u"wait... what?? no!!! ok?!"_s, u"Wait. What? No! Ok?!"_s);
+    row("bracket keeps the capital waiting", u"open paren aside close paren okay"_s, u"(Aside) okay"_s);
+    row("spanish, accents either way",
+        u"hola coma qué tal signo de interrogacion nueva línea salto de linea fin"_s,
+        u"Hola, qué tal? Fin"_s);
+    row("upper-case commands at the start", u"EXCLAMATION MARK hola Dos Puntos"_s, u"! Hola:"_s);
+    row("words containing a command", u"periodic comas colonial puntos enterprise"_s,
+        u"Periodic comas colonial puntos enterprise"_s);
+    row("ellipsis does not end a sentence", u"wait ellipsis then tres puntos"_s, u"Wait… then…"_s);
+    row("marks inside tokens", u"pay 3.50 at example.com for notes.txt period"_s,
+        u"Pay 3.50 at example.com for notes.txt."_s);
+    row("possessive apostrophe", u"the students' books and ' quoted"_s, u"The students' books and 'quoted"_s);
+    row("decomposed accent, emoji", u"👍🏽 period e\u0301l vino"_s, u"👍🏽. E\u0301l vino"_s);
+    row("white space only", u" \n\t "_s, QString());
+}
+
+void tst_TextProcessingService::punctuation() {
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    Pipeline pipeline;
+    QCOMPARE(pipeline.service.applyPunctuationCommands(input), expected);
+}
+
+void tst_TextProcessingService::wholePipeline() {
+    Pipeline pipeline({u"gpt→GPT"_s}, {{u"my signature"_s, u"Ana.\n"_s}});
+    TextProcessingService& service = pipeline.service;
+    // A snippet body is final: no clean-up and no chat style.
+    QCOMPARE(service.process(u"  Insert my signature.  "_s, u"Slack"_s), u"Ana.\n"_s);
+    QCOMPARE(service.process(u"um so i asked chatgpt comma uh then gpt period"_s, std::nullopt),
+             u"So i asked chatgpt, then GPT."_s);
+    QCOMPARE(service.process(u"sounds good period"_s, u"Slack"_s), u"sounds good"_s);
+    const QString typed = service.process(u"e\u0301xito 👍🏽 comma 🇪🇸 period"_s, u"Mail"_s);
+    QCOMPARE(typed, u"E\u0301xito 👍🏽, 🇪🇸."_s);
+    QCOMPARE(TextMetrics::characterCount(typed), 11);
+}
+
+void tst_TextProcessingService::storedChangesAreSeen() {
+    QTemporaryDir directory;
+    VirtualClock clock;
+    const QString path = directory.filePath(u"ptt.sqlite"_s);
+    {
+        LocalDatabase writer(clock, path);
+        QVERIFY(writer.bootstrap().ok() && writer.saveSnippet(u"my phone"_s, u"555-0100"_s).ok());
+    }
+    // Used before the database is opened, as at start-up: the entries appear once it is open.
+    LocalDatabase database(clock, path);
+    AppContextService appContext;
+    TextProcessingService service(database, appContext);
+    QCOMPARE(service.matchSnippet(u"my phone"_s), std::nullopt);
+    QVERIFY(database.bootstrap().ok());
+    QCOMPARE(service.matchSnippet(u"mi teléfono"_s), std::optional(u"555-0100"_s));
+
+    QCOMPARE(service.applyDictionary(u"chatgpt"_s), u"chatgpt"_s);
+    QVERIFY(database.saveDictionaryEntry(u"gpt"_s, u"GPT"_s, false).ok());
+    QCOMPARE(service.applyDictionary(u"chatgpt"_s), u"chatGPT"_s);
+    QVERIFY(database.saveDictionaryEntry(u"GPT"_s, u"G.P.T."_s, true).ok());
+    QCOMPARE(service.applyDictionary(u"chatgpt gpt"_s), u"chatgpt G.P.T."_s);
+    QVERIFY(database.deleteDictionaryEntry(database.fetchDictionaryEntries().front().id).ok());
+    QCOMPARE(service.applyDictionary(u"gpt"_s), u"gpt"_s);
+
+    QVERIFY(database.saveSnippet(u"My Phone"_s, u"555-0199"_s).ok());
+    QCOMPARE(service.matchSnippet(u"my phone"_s), std::optional(u"555-0199"_s));
+    QVERIFY(database.deleteSnippet(database.fetchSnippets().front().id).ok());
+    QCOMPARE(service.matchSnippet(u"my phone"_s), std::nullopt);
+}
+
+void tst_TextProcessingService::randomInputIsSafeAndStable() {
+    Pipeline pipeline({u"c++→C++"_s, u"$1~\\1$"_s, u"ó~Ó"_s}, {{u"my email"_s, u"ana@example.com"_s}});
+    TextProcessingService& service = pipeline.service;
+    const QStringList fragments =
+        u"hello|Ñandú|привет|日本語|مرحبا|3.50|period|coma|punto y coma|nueva línea|"
+        u"new paragraph|open quote|close paren|um|ajá|eh,|c++|$1|insert|my email| |  |"
+        u"\t|\n|\r\n|\u00a0|\u2003|.|,|!|?|…|'|\"|(|)|[|}|👍🏽|👨‍👩‍👧|🇪🇸|\u0301|e\u0301|ß"_s
+            .split(u'|');
+    const QStringList fillers = u"eh ehm em mm mmm ajá uh uhm um umm hm hmm"_s.split(u' ');
+    QRandomGenerator random(20260115);
+    for (int sample = 0; sample < 3000; ++sample) {
+        QByteArray bytes;
+        for (int piece = random.bounded(1, 24); piece > 0; --piece) {
+            // One piece in eight is a stray byte: invalid UTF-8.
+            bytes += random.bounded(8) == 0 ? QByteArray(1, char(random.bounded(0x80, 0x100)))
+                                            : fragments.at(random.bounded(fragments.size())).toUtf8();
+            bytes += random.bounded(2) ? " " : "";
+        }
+        const QString input = QString::fromUtf8(bytes);
+        const QString typed = service.process(input, u"Slack"_s);
+        QVERIFY2(QString::fromUtf8(typed.toUtf8()) == typed, bytes.toHex().constData());
+
+        const QString punctuated = service.applyPunctuationCommands(input);
+        QVERIFY2(service.applyPunctuationCommands(punctuated) == punctuated, qPrintable(input));
+        for (const QString& word : wordsOf(service.removeFillers(input))) {
+            QVERIFY2(!fillers.contains(word), qPrintable(input));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_TextProcessingService)
+#include "tst_TextProcessingService.moc"
