@@ -9,7 +9,8 @@ class Clock;
 // on an X display that offers XInput 2 and XTest, and the null platform, with the reason, when not.
 namespace PlatformFactory {
 
-// `clock` stamps the key events and must outlive the services.
+// `clock` stamps the key events: give it the clock of the scheduler the hotkey monitor runs on, so
+// that the events' times and the monitor's timers agree. It must outlive the services.
 PlatformServices create(const Clock& clock);
 
 } // namespace PlatformFactory
