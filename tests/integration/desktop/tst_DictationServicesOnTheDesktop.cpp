@@ -72,6 +72,7 @@ private Q_SLOTS:
     void holdingTheHotkeyRecords();
     void aDoubleTapLatchesAndASecondOneEnds();
     void capsLockEndsWhereItBegan();
+    void aLostKeyFeedComesBack();
     void pastesAndPutsTheUsersClipboardBack();
     void pastesIntoATerminal();
     void capturesTheMicrophoneIntoAWav();
@@ -209,6 +210,21 @@ void tst_DictationServicesOnTheDesktop::capsLockEndsWhereItBegan() {
     QTRY_COMPARE(capsLockIsOn(*m_client), before);
 }
 
+void tst_DictationServicesOnTheDesktop::aLostKeyFeedComesBack() {
+    HotkeyMonitor monitor(HotkeyBinding{KeyCodes::function, 0, GestureMode::pushToTalk}, *m_keys,
+                          *m_synthesizer, m_scheduler);
+    monitor.setOnSignal([&](HotkeySignal signal) { m_signals << signalName(signal); });
+    monitor.start();
+    m_signals.clear();
+    m_client->killClient(m_keys->connectionResourceBase());
+    QTRY_COMPARE(m_signals, QStringList{"reEnable"});
+    press("RCTL", true);
+    press("RCTL", false, 300);
+    QVERIFY(waitForSignals(3));
+    QCOMPARE(m_signals.mid(1, 2), QStringList({"keyDown", "keyUp"}));
+    monitor.stop();
+}
+
 void tst_DictationServicesOnTheDesktop::pastesAndPutsTheUsersClipboardBack() {
     QProcess owner;
     owner.start(QStringLiteral("xclip"),
@@ -226,14 +242,14 @@ void tst_DictationServicesOnTheDesktop::pastesAndPutsTheUsersClipboardBack() {
     PasteService paste(pasteboard, *m_synthesizer, selection, front, m_scheduler);
 
     const Result<void> pasted =
-        QCoro::waitFor(paste.insertViaClipboard(QStringLiteral("Hello from Orlavo.")));
+        QCoro::waitFor(paste.insertViaClipboard(QStringLiteral("Hellö from Orlavo ✓")));
     QVERIFY(pasted.ok());
-    QVERIFY2(window.waitForText(QStringLiteral("Hello from Orlavo.")), qPrintable(window.text()));
+    QVERIFY2(window.waitForText(QStringLiteral("Hellö from Orlavo ✓")), qPrintable(window.text()));
     QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QByteArray("copied by the user"), 5000);
 
     // Selecting the paste again (Shift+Left) and reading it back as the selection.
-    QVERIFY(paste.selectPreviousText(7).ok());
-    QTRY_COMPARE(QCoro::waitFor(paste.selectedText()), std::optional<QString>(QStringLiteral("Orlavo.")));
+    QVERIFY(paste.selectPreviousText(8).ok());
+    QTRY_COMPARE(QCoro::waitFor(paste.selectedText()), std::optional<QString>(QStringLiteral("Orlavo ✓")));
     owner.kill();
     owner.waitForFinished(2000);
 }

@@ -38,8 +38,8 @@ void CanberraSoundPlayer::play(const QString& soundName) {
     const QByteArray id = themeSoundId(soundName).toUtf8();
     // Asynchronous: the sound plays on libcanberra's own thread. Failure is silence by design;
     // a context that lost its server is made anew on the next sound.
-    const int result = ca_context_play(m_context, 0, CA_PROP_EVENT_ID, id.constData(),
-                                       CA_PROP_CANBERRA_XDG_THEME_NAME, "freedesktop", nullptr);
+    const int result = ca_context_play(m_context, 0, CA_PROP_EVENT_ID, id.constData(), CA_PROP_MEDIA_ROLE,
+                                       "event", CA_PROP_CANBERRA_XDG_THEME_NAME, "freedesktop", nullptr);
     if (result == CA_ERROR_DISCONNECTED || result == CA_ERROR_STATE) {
         ca_context_destroy(m_context);
         m_context = nullptr;
