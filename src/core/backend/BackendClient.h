@@ -2,6 +2,7 @@
 
 #include "IBackendClient.h"
 #include "model/PTTSettings.h"
+#include "paths/AppPaths.h"
 
 #include <QList>
 #include <QObject>
@@ -21,7 +22,7 @@ struct BackendClientOptions {
     double warmUpTimeoutSeconds = 5.0;
     // orlavo-server's token, used only when the credentials give none and the service is on
     // this machine. Empty: never read.
-    QString serverTokenFile;
+    QString serverTokenFile = AppPaths::serverTokenFile();
     // The process's access manager, shared so that the warm-up and the calls use the same
     // connections. When none is given the client makes its own.
     QNetworkAccessManager* networkAccessManager = nullptr;
