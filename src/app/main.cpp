@@ -1,6 +1,7 @@
 #include "OrlavoVersion.h"
 #include "commands/Command.h"
 #include "commands/InfoCommand.h"
+#include "commands/TranscribeCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -14,6 +15,8 @@ namespace {
 const std::array commands{
     Command{"--version", "print the version", runVersionCommand},
     Command{"paths", "print where settings, database and notes live", runPathsCommand},
+    Command{"transcribe", "FILE.wav [--app NAME]: print what dictating the file would type",
+            runTranscribeCommand},
 };
 
 int printUsage() {

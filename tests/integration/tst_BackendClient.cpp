@@ -1,4 +1,5 @@
 #include "InMemoryKeyValueStore.h"
+#include "LoopbackHttpServer.h"
 #include "TemporaryEnvironment.h"
 #include "backend/BackendClient.h"
 #include "backend/BackendToken.h"
@@ -13,95 +14,11 @@
 #include <QTcpServer>
 #include <QTest>
 
-#include <condition_variable>
-#include <httplib.h>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 namespace {
 
-struct SeenRequest {
-    std::string method;
-    std::string path;
-    httplib::Headers headers;
-    std::string body;
-    int remotePort = -1;
-
-    std::optional<std::string> header(const std::string& name) const {
-        const auto found = headers.find(name);
-        return found == headers.end() ? std::nullopt : std::optional(found->second);
-    }
-};
-
-struct Reply {
-    int status = 200;
-    std::string body;
-    bool stall = false; // answer only when the server shuts down
-};
-
-// A real HTTP server on a free loopback port, on a thread of its own, recording what arrives.
-class LoopbackServer final {
-public:
-    LoopbackServer() {
-        const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-            Reply reply;
-            {
-                std::unique_lock lock(m_mutex);
-                m_seen.push_back(SeenRequest{request.method, request.path, request.headers, request.body,
-                                             request.remote_port});
-                reply = m_reply;
-                if (reply.stall) {
-                    m_released.wait(lock, [this] { return m_shuttingDown; });
-                }
-            }
-            response.status = reply.status;
-            response.set_content(reply.body, "application/json");
-        };
-        m_server.Get(".*", handler);
-        m_server.Post(".*", handler);
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        // stop() before the loop runs would be lost, and the thread would never end.
-        while (!m_server.is_running()) {
-            std::this_thread::yield();
-        }
-    }
-
-    ~LoopbackServer() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_shuttingDown = true;
-        }
-        m_released.notify_all();
-        m_server.stop();
-        m_thread.join();
-    }
-
-    QString baseURL() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-    int port() const { return m_port; }
-
-    void reply(Reply reply) {
-        std::lock_guard lock(m_mutex);
-        m_reply = std::move(reply);
-    }
-
-    std::vector<SeenRequest> seen() const {
-        std::lock_guard lock(m_mutex);
-        return m_seen;
-    }
-
-private:
-    httplib::Server m_server;
-    int m_port = 0;
-    std::thread m_thread;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_released;
-    bool m_shuttingDown = false;
-    Reply m_reply{200,
-                  R"({"ok":true,"service":"s","groqConfigured":false,"authConfigured":true,"version":"1"})"};
-    std::vector<SeenRequest> m_seen;
-};
+using SeenRequest = LoopbackHttpServer::Request;
 
 template <typename T>
 QCoro::Task<> keepResult(QCoro::Task<T> task, std::shared_ptr<std::optional<T>> out) {
@@ -146,7 +63,7 @@ private Q_SLOTS:
 };
 
 void tst_BackendClient::requestsOnTheWire() {
-    LoopbackServer server;
+    LoopbackHttpServer server;
     PTTSettings settings = PTTSettings::defaults();
     settings.backendBaseURL = server.baseURL();
     settings.sttLanguage = QStringLiteral("es");
@@ -207,7 +124,7 @@ void tst_BackendClient::requestsOnTheWire() {
 }
 
 void tst_BackendClient::optionalHeadersAndTokenAreLeftOut() {
-    LoopbackServer server;
+    LoopbackHttpServer server;
     PTTSettings settings = PTTSettings::defaults();
     settings.backendBaseURL = server.baseURL() + QLatin1Char('/');
     BackendClient client([&] { return settings; }, [] { return std::optional(QString()); },
@@ -282,7 +199,7 @@ void tst_BackendClient::tokenChoice() {
     if (backendToken != QLatin1String("-")) {
         keychain.write(KeychainService::backendTokenAccount, backendToken);
     }
-    LoopbackServer server;
+    LoopbackHttpServer server;
     PTTSettings settings = PTTSettings::defaults();
     settings.backendBaseURL = QStringLiteral("http://%1:%2").arg(host).arg(server.port());
     BackendClient client([&] { return settings; }, [&] { return BackendToken::fromCredentials(keychain); },
@@ -344,7 +261,7 @@ void tst_BackendClient::answers() {
     QFETCH(QString, domain);
     QFETCH(QString, description);
 
-    LoopbackServer server;
+    LoopbackHttpServer server;
     server.reply({status, body.toStdString()});
     PTTSettings settings = PTTSettings::defaults();
     settings.backendBaseURL = server.baseURL();
@@ -371,7 +288,7 @@ void tst_BackendClient::transportFailures() {
                          BackendClientOptions{.timeoutSeconds = 0.3, .serverTokenFile = {}});
 
     {
-        LoopbackServer server;
+        LoopbackHttpServer server;
         server.reply({200, transcribeAnswer, true});
         settings.backendBaseURL = server.baseURL();
         const auto slow =
@@ -391,7 +308,7 @@ void tst_BackendClient::transportFailures() {
     QCOMPARE(refused.error(),
              (PTTError{ErrorDomain::network, -1004, QStringLiteral("Could not connect to the server.")}));
 
-    LoopbackServer server;
+    LoopbackHttpServer server;
     for (const QString& bad : {QStringLiteral("http://bad host"), QStringLiteral("127.0.0.1:47321"),
                                QStringLiteral("ftp://127.0.0.1"), QString()}) {
         settings.backendBaseURL = bad;
@@ -402,7 +319,7 @@ void tst_BackendClient::transportFailures() {
 }
 
 void tst_BackendClient::warmUpAndUploadShareOneConnection() {
-    LoopbackServer server;
+    LoopbackHttpServer server;
     PTTSettings settings = PTTSettings::defaults();
     settings.backendBaseURL = server.baseURL();
     QNetworkAccessManager network;
@@ -425,7 +342,7 @@ void tst_BackendClient::warmUpAndUploadShareOneConnection() {
 }
 
 void tst_BackendClient::destroyingTheClientEndsItsCalls() {
-    LoopbackServer server;
+    LoopbackHttpServer server;
     server.reply({200, transcribeAnswer, true});
     PTTSettings settings = PTTSettings::defaults();
     settings.backendBaseURL = server.baseURL();
