@@ -34,13 +34,29 @@ public:
         std::string body;
         // Answer only when the server shuts down.
         bool stall = false;
+        // Send the status, the headers and the body, then hold the connection open without
+        // ending the answer.
+        bool stallAfterBody = false;
     };
 
     LoopbackHttpServer() {
         const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
             Reply reply = answer(request);
             response.status = reply.status;
-            response.set_content(reply.body, "application/json");
+            if (!reply.stallAfterBody) {
+                response.set_content(reply.body, "application/json");
+                return;
+            }
+            response.set_chunked_content_provider(
+                "application/json", [this, body = reply.body](std::size_t offset, httplib::DataSink& sink) {
+                    if (offset == 0) {
+                        sink.write(body.data(), body.size());
+                        return true;
+                    }
+                    std::unique_lock lock(m_mutex);
+                    m_released.wait(lock, [this] { return m_shuttingDown; });
+                    return false;
+                });
         };
         m_server.Get(".*", handler);
         m_server.Post(".*", handler);

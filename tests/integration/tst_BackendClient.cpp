@@ -296,6 +296,15 @@ void tst_BackendClient::transportFailures() {
         QCOMPARE(slow.error(),
                  (PTTError{ErrorDomain::network, -1001, QStringLiteral("The request timed out.")}));
     }
+    {
+        LoopbackHttpServer server;
+        server.reply({200, R"({"text":"cut)", false, true});
+        settings.backendBaseURL = server.baseURL();
+        const auto cut =
+            finish(client.transcribe("wav", QStringLiteral("ptt.wav"), QStringLiteral("audio/wav")));
+        QCOMPARE(cut.error(),
+                 (PTTError{ErrorDomain::network, -1001, QStringLiteral("The request timed out.")}));
+    }
 
     quint16 closedPort = 0;
     {

@@ -145,8 +145,14 @@ QCoro::Task<Result<QByteArray>> BackendClient::send(PTTSettings settings, Method
     }
     reply->deleteLater();
 
+    // Qt numbers connection, time-out and proxy failures below its content errors; only those
+    // above come with an answer whose status and body mean something. A transfer cut off after
+    // the headers is a transport failure, not a short answer.
+    const QNetworkReply::NetworkError error = reply->error();
+    const bool transportFailed =
+        error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid()) {
+    if (!transportFailed && status.isValid()) {
         const QByteArray answer = reply->readAll();
         const int code = status.toInt();
         if (code < 200 || code > 299) {
@@ -157,11 +163,11 @@ QCoro::Task<Result<QByteArray>> BackendClient::send(PTTSettings settings, Method
     NetworkError::Ending ending = NetworkError::Ending::byServer;
     if (reply->property(abortedByOwnerProperty).toBool()) {
         ending = NetworkError::Ending::byOwner;
-    } else if (reply->error() == QNetworkReply::OperationCanceledError) {
+    } else if (error == QNetworkReply::OperationCanceledError) {
         // Nothing else cancels a request of ours: this is the transfer time-out.
         ending = NetworkError::Ending::byTimeout;
     }
-    co_return NetworkError::fromReply(reply->error(), ending, reply->errorString());
+    co_return NetworkError::fromReply(error, ending, reply->errorString());
 }
 
 std::optional<QString> BackendClient::tokenFor(const QUrl& url) const {
