@@ -28,6 +28,9 @@ QCoro::Task<Result<PTTTranscribeResponse>> FakeBackendClient::transcribe(QByteAr
     if (latency > 0) {
         co_await m_scheduler.sleep(latency);
     }
+    if (onTranscriptionAnswer) {
+        onTranscriptionAnswer();
+    }
     co_return answer;
 }
 

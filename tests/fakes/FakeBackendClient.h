@@ -48,8 +48,10 @@ public:
     QList<QUrl> warmUps;
     int healthChecks = 0;
     ServiceCallLog* log = nullptr;
-    // Called as each upload arrives, before it is answered (benchmarks take their time here).
+    // Called as each upload arrives, and just before it is answered (benchmarks take their
+    // time here).
     std::function<void()> onUpload;
+    std::function<void()> onTranscriptionAnswer;
 
 private:
     Scheduler& m_scheduler;

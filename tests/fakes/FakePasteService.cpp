@@ -3,6 +3,9 @@
 #include "common/ErrorDomain.h"
 
 QCoro::Task<Result<void>> FakePasteService::insertViaClipboard(QString text) {
+    if (onPaste) {
+        onPaste();
+    }
     logCall(log, QStringLiteral("paste:") + text);
     if (pasteError) {
         co_return *pasteError;

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 // Records what would have been typed into the front application.
 class FakePasteService final : public IPasteService {
 public:
@@ -23,4 +25,6 @@ public:
     QList<quint16> keystrokes;
     int selectionReads = 0;
     ServiceCallLog* log = nullptr;
+    // Called as each paste is posted.
+    std::function<void()> onPaste;
 };
