@@ -28,6 +28,9 @@ QTemporaryDir DictationRig::makeDirectory() {
 
 DictationRig::~DictationRig() {
     m_controller.reset();
+    // Let whatever still waits in virtual time run out, as the event loop would, so that no
+    // coroutine stays suspended behind the test.
+    scheduler.advance(24 * 3600);
 }
 
 PTTAppStateDependencies DictationRig::dependencies() {

@@ -84,7 +84,13 @@ PTTAppState::PTTAppState(PTTAppStateDependencies dependencies, QObject* parent)
         m_hasCompletedSetup = true;
     }
 
-    runStartup(m_hasCompletedSetup);
+    // A timer rather than a sleeping coroutine, so that quitting within the pause leaves nothing
+    // suspended behind.
+    const bool launchFlag = m_hasCompletedSetup;
+    m_startupTimer = m_services.scheduler.after(0.5, [this, launchFlag] {
+        m_startupTimer = Scheduler::invalidTimer;
+        runStartup(launchFlag);
+    });
     checkServerHealth();
 }
 
@@ -92,6 +98,7 @@ PTTAppState::~PTTAppState() {
     // Whatever still waits resumes into a controller that is no longer there: no pipeline is
     // current from now on, and nothing calls back into this object.
     ++m_generation;
+    m_services.scheduler.cancel(m_startupTimer);
     m_services.hotkeyMonitor.setOnSignal({});
     m_services.audioCapture.setOnAudioLevel({});
     if (m_services.audioCapture.state() != IAudioCaptureService::State::idle) {
@@ -101,10 +108,6 @@ PTTAppState::~PTTAppState() {
 
 QCoro::Task<> PTTAppState::runStartup(bool launchFlag) {
     const QPointer<PTTAppState> self(this);
-    co_await m_services.scheduler.sleep(0.5);
-    if (!self) {
-        co_return;
-    }
     if (launchFlag) {
         co_await startMonitorWithRemap();
         if (!self) {

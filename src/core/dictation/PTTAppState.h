@@ -10,6 +10,7 @@
 #include "model/SetupStatus.h"
 #include "model/SnippetEntry.h"
 #include "model/TodayStats.h"
+#include "ports/Scheduler.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -135,6 +136,7 @@ private:
         std::optional<QString> notesMessage;
     };
 
+    // What follows the start-up pause: the monitor (or the setup wizard).
     QCoro::Task<> runStartup(bool launchFlag);
     void handleHotkey(HotkeySignal signal);
     QCoro::Task<> startRecording(QString overlayText);
@@ -178,6 +180,7 @@ private:
 
     PTTAppStateDependencies m_services;
     EditPasses* m_editPasses = nullptr;
+    Scheduler::TimerId m_startupTimer = Scheduler::invalidTimer;
 
     PTTSettings m_settings;
     std::optional<PTTEvent> m_lastEvent;
