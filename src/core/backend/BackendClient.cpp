@@ -2,8 +2,8 @@
 
 #include "BackendToken.h"
 #include "BackendUrl.h"
-#include "NetworkError.h"
 #include "common/ErrorDomain.h"
+#include "net/NetworkError.h"
 
 #include <QCoroNetworkReply>
 #include <QNetworkAccessManager>

@@ -1,4 +1,4 @@
-#include "NetworkError.h"
+#include "net/NetworkError.h"
 
 #include "common/ErrorDomain.h"
 
