@@ -122,7 +122,10 @@ Result<FileRead> readTokenFile(const QString& path) {
 // started at the same moment may have won), atomically over a blank file otherwise.
 Result<bool> publishToken(const QString& path, const std::string& token, bool replace) {
     const QByteArray native = QFile::encodeName(path);
-    const QByteArray temporary = native + ".new." + QByteArray::number(::getpid());
+    // Unique per process and call, so concurrent starts never share a temporary file.
+    const std::optional<std::string> suffix = randomToken();
+    const QByteArray temporary = native + ".new." + QByteArray::number(::getpid()) + "." +
+                                 QByteArray::fromStdString(suffix.value_or("x").substr(0, 8));
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                           S_IRUSR | S_IWUSR);
     if (fd < 0) {

@@ -166,12 +166,7 @@ int run(const CommandLine& commandLine) {
     PttService service(std::move(settings), std::move(token).value(), std::move(engines).value());
     service.install(server);
 
-    int port = config.listen.port;
-    if (port == 0) {
-        port = server.bind_to_any_port(config.listen.host);
-    } else if (!server.bind_to_port(config.listen.host, port)) {
-        port = -1;
-    }
+    const int port = server.bindTo(config.listen.host, config.listen.port);
     if (port <= 0) {
         say("cannot listen on " + config.listen.toString() + " (in use, or not an address of this machine)");
         return 1;

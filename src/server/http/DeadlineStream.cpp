@@ -9,14 +9,18 @@
 
 namespace {
 
-bool waitFor(int socket, short events, int timeoutMs) {
+// 1 ready, 0 the time ran out, -1 failed.
+int waitFor(int socket, short events, int timeoutMs) {
     pollfd descriptor{socket, events, 0};
     for (;;) {
         const int ready = ::poll(&descriptor, 1, timeoutMs);
         if (ready < 0 && errno == EINTR) {
             continue;
         }
-        return ready > 0 && (descriptor.revents & (events | POLLHUP | POLLERR)) != 0;
+        if (ready < 0) {
+            return -1;
+        }
+        return ready > 0 && (descriptor.revents & (events | POLLHUP | POLLERR)) != 0 ? 1 : 0;
     }
 }
 
@@ -62,7 +66,7 @@ bool DeadlineStream::is_readable() const {
 }
 
 bool DeadlineStream::is_writable() const {
-    return waitFor(m_socket, POLLOUT, int(m_writeTimeout.count()));
+    return waitFor(m_socket, POLLOUT, int(m_writeTimeout.count())) > 0;
 }
 
 ssize_t DeadlineStream::read(char* ptr, size_t size) {

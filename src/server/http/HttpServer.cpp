@@ -52,6 +52,14 @@ HttpServer::HttpServer(const HttpLimits& limits)
     set_keep_alive_timeout(std::max<time_t>(1, time_t(limits.keepAliveTimeout.count() / 1000)));
 }
 
+int HttpServer::bindTo(const std::string& host, int port) {
+    const int bound = port == 0 ? bind_to_any_port(host) : (bind_to_port(host, port) ? port : -1);
+    if (bound > 0) {
+        ::listen(svr_sock_, 128);
+    }
+    return bound;
+}
+
 RequestContext& HttpServer::currentRequest() {
     return activeRequest ? *activeRequest : outsideRequest;
 }

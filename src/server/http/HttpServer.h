@@ -13,6 +13,10 @@ class HttpServer final : public httplib::Server {
 public:
     explicit HttpServer(const HttpLimits& limits);
 
+    // Binds to `host` and `port` (0: any free port); returns the port, or -1. The library's listen
+    // backlog of 5 is widened, so a burst of clients is not turned away by the kernel.
+    int bindTo(const std::string& host, int port);
+
     // The request being served on the calling worker thread; only valid inside handlers and
     // the logger.
     static RequestContext& currentRequest();

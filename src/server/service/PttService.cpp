@@ -125,6 +125,10 @@ void PttService::install(HttpServer& server) {
             if (!response.body.empty()) {
                 return HandlerResponse::Unhandled;
             }
+            // The library refused the request before any handler saw it: where the next request
+            // would start is unknown, so the connection ends with this answer.
+            context.closeAfterResponse = true;
+            response.set_header("Connection", "close");
             HttpReply::text(response, response.status, HttpReply::defaultReason(response.status));
             return HandlerResponse::Handled;
         }));
