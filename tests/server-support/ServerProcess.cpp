@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QThread>
+
+#include <csignal>
+#include <sys/prctl.h>
 
 ServerProcess::ServerProcess()
     : ServerProcess(Options{}) {}
@@ -44,6 +46,8 @@ QProcessEnvironment ServerProcess::environment() const {
 
 bool ServerProcess::start(QString* failure) {
     m_process.setProcessEnvironment(environment());
+    // A test that dies half-way must not leave servers behind.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.setStandardErrorFile(m_home.filePath(QStringLiteral("server.log")));
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.start(binary(), m_options.arguments +

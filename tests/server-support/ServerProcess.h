@@ -41,6 +41,7 @@ public:
     QString tokenFile() const { return configDirectory() + QStringLiteral("/server-token"); }
     QByteArray log() const;
     bool isRunning() const { return m_process.state() == QProcess::Running; }
+    qint64 processId() const { return m_process.processId(); }
     // Resident memory from /proc, in kilobytes.
     long residentKilobytes() const;
 

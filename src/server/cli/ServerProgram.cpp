@@ -3,6 +3,7 @@
 #include "ConfigCheck.h"
 #include "OrlavoVersion.h"
 #include "auth/ServerToken.h"
+#include "common/ErrorDomain.h"
 #include "config/ServerConfig.h"
 #include "engines/LocalSpeechEngine.h"
 #include "engines/UpstreamChatEngine.h"
@@ -28,7 +29,11 @@ void say(const std::string& line) {
 
 Result<ServerToken> resolveToken(const ServerConfig& config) {
     if (config.token) {
-        return ServerToken::fromText(*config.token).value();
+        if (auto token = ServerToken::fromText(*config.token)) {
+            return std::move(*token);
+        }
+        return PTTError{ErrorDomain::file, 1,
+                        QStringLiteral("the configured token is longer than 1024 characters")};
     }
     return ServerToken::loadOrCreate(AppPaths::serverTokenFile());
 }

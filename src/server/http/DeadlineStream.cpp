@@ -51,14 +51,12 @@ void DeadlineStream::beginRequest(std::chrono::steady_clock::time_point deadline
 
 bool DeadlineStream::waitReadable() const {
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || !waitFor(m_socket, POLLIN, int(left.count()))) {
-        if (m_context && std::chrono::steady_clock::now() >= m_deadline) {
-            m_context->timedOut = true;
-        }
-        return false;
+        std::chrono::ceil<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now());
+    const int ready = left.count() > 0 ? waitFor(m_socket, POLLIN, int(left.count())) : 0;
+    if (ready == 0 && m_context) {
+        m_context->timedOut = true;
     }
-    return true;
+    return ready > 0;
 }
 
 bool DeadlineStream::is_readable() const {
