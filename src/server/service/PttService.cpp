@@ -84,6 +84,18 @@ std::string timeoutReason(const char* what, std::chrono::milliseconds limit) {
     return std::string("request timeout: ") + what + " did not arrive within " + seconds + " s";
 }
 
+// Sizes in reasons are written in KB or MB: the app reads "401", "429", "502" and "503" anywhere in
+// a reason as statuses, and a raw byte count could hold one of them.
+std::string sizeText(std::size_t bytes) {
+    char text[32] = {};
+    if (bytes >= 1000 * 1000) {
+        std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1e6);
+    } else {
+        std::snprintf(text, sizeof text, "%.1f KB", double(bytes) / 1e3);
+    }
+    return text;
+}
+
 bool bodyFollows(const Request& request) {
     bool malformed = false;
     const auto length = contentLength(request, malformed);
@@ -117,13 +129,13 @@ void PttService::install(HttpServer& server) {
                 });
     server.set_error_handler(httplib::Server::HandlerWithResponse(
         [timeout = m_settings.requestTimeout](const Request&, Response& response) {
+            if (!response.body.empty()) {
+                return HandlerResponse::Unhandled; // a reason of our own
+            }
             RequestContext& context = HttpServer::currentRequest();
             if (context.timedOut) {
                 HttpReply::text(response, 408, timeoutReason("the request", timeout));
                 return HandlerResponse::Handled;
-            }
-            if (!response.body.empty()) {
-                return HandlerResponse::Unhandled;
             }
             // The library refused the request before any handler saw it: where the next request
             // would start is unknown, so the connection ends with this answer.
@@ -198,8 +210,7 @@ HandlerResponse PttService::screen(const Request& request, Response& response) c
                                         : "empty body: send the edit request");
     }
     if (length && *length > limit) {
-        return refuse(413, "body of " + std::to_string(*length) + " bytes is over the limit of " +
-                               std::to_string(limit) + " bytes");
+        return refuse(413, "body of " + sizeText(*length) + " is over the limit of " + sizeText(limit));
     }
 
     const std::string type = mediaType(request);
@@ -250,7 +261,7 @@ bool PttService::readBody(const Request& request, Response& response, const http
     if (context.timedOut) {
         HttpReply::text(response, 408, timeoutReason("the body", m_settings.requestTimeout));
     } else if (overLimit) {
-        HttpReply::text(response, 413, "body is over the limit of " + std::to_string(limit) + " bytes");
+        HttpReply::text(response, 413, "body is over the limit of " + sizeText(limit));
     } else {
         HttpReply::text(response, 400, "the body ended before it was complete");
     }
