@@ -267,19 +267,20 @@ void tst_ServerUpstream::upstreamFailures_data() {
     QTest::addColumn<QStringList>("reason");
     for (const QString& endpoint : {QStringLiteral("transcribe"), QStringLiteral("edit")}) {
         const auto name = [&](const char* what) {
-            return qPrintable(endpoint + QLatin1Char(' ') + QLatin1String(what));
+            return (endpoint + QLatin1Char(' ') + QLatin1String(what)).toUtf8();
         };
-        QTest::newRow(name("overloaded"))
+        QTest::newRow(name("overloaded").constData())
             << endpoint << 503 << QString() << 502 << QStringList{QStringLiteral("upstream answered 503")};
-        QTest::newRow(name("rate limited"))
+        QTest::newRow(name("rate limited").constData())
             << endpoint << 429 << QStringLiteral(R"({"error":{"message":"Rate limit reached\nslow down"}})")
             << 502 << QStringList{QStringLiteral("429"), QStringLiteral("Rate limit reached slow down")};
-        QTest::newRow(name("bad key"))
+        QTest::newRow(name("bad key").constData())
             << endpoint << 401 << QStringLiteral(R"({"error":{"message":"Incorrect API key provided"}})")
             << 502 << QStringList{QStringLiteral("401"), QStringLiteral("Incorrect API key")};
-        QTest::newRow(name("gateway error")) << endpoint << 502 << QStringLiteral("<html>Bad Gateway</html>")
-                                             << 502 << QStringList{QStringLiteral("upstream answered 502")};
-        QTest::newRow(name("no answer"))
+        QTest::newRow(name("gateway error").constData())
+            << endpoint << 502 << QStringLiteral("<html>Bad Gateway</html>") << 502
+            << QStringList{QStringLiteral("upstream answered 502")};
+        QTest::newRow(name("no answer").constData())
             << endpoint << 0 << QString() << 504 << QStringList{QStringLiteral("timeout")};
     }
 }

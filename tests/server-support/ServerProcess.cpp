@@ -86,15 +86,17 @@ int ServerProcess::runToCompletion(const QStringList& arguments, QByteArray* out
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-void ServerProcess::stop() {
+int ServerProcess::stop() {
     if (m_process.state() == QProcess::NotRunning) {
-        return;
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
     m_process.terminate();
     if (!m_process.waitForFinished(10000)) {
         m_process.kill();
         m_process.waitForFinished();
+        return -1;
     }
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
 std::string ServerProcess::token() const {

@@ -33,7 +33,8 @@ public:
     // Runs the binary to completion with `arguments` in this configuration; returns its exit
     // status and its standard output in `output`.
     int runToCompletion(const QStringList& arguments, QByteArray* output);
-    void stop();
+    // Asks the server to stop (SIGTERM); returns its exit status, -1 when it crashed or hung.
+    int stop();
 
     int port() const { return m_port; }
     std::string token() const;

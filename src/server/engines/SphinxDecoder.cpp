@@ -44,6 +44,7 @@ Result<std::unique_ptr<SphinxDecoder>> SphinxDecoder::create(const std::string& 
         // recording cannot run away; on our test speech it recognised as well as the defaults.
         "-maxhmmpf", "3000", "-maxwpf", "10"};
     std::vector<char*> argv;
+    argv.reserve(arguments.size());
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
     }

@@ -12,9 +12,9 @@ void text(httplib::Response& response, int status, std::string_view reason) {
     response.set_content(line, "text/plain; charset=utf-8");
 }
 
-void json(httplib::Response& response, int status, std::string body) {
+void json(httplib::Response& response, int status, const std::string& body) {
     response.status = status;
-    response.set_content(std::move(body), "application/json");
+    response.set_content(body, "application/json");
 }
 
 std::string_view defaultReason(int status) {

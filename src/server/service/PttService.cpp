@@ -88,7 +88,7 @@ std::string timeoutReason(const char* what, std::chrono::milliseconds limit) {
 // a reason as statuses, and a raw byte count could hold one of them.
 std::string sizeText(std::size_t bytes) {
     char text[32] = {};
-    if (bytes >= 1000 * 1000) {
+    if (bytes >= 1000000u) {
         std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1e6);
     } else {
         std::snprintf(text, sizeof text, "%.1f KB", double(bytes) / 1e3);
@@ -144,7 +144,7 @@ void PttService::install(HttpServer& server) {
             HttpReply::text(response, response.status, HttpReply::defaultReason(response.status));
             return HandlerResponse::Handled;
         }));
-    server.set_exception_handler([](const Request&, Response& response, std::exception_ptr) {
+    server.set_exception_handler([](const Request&, Response& response, const std::exception_ptr&) {
         HttpReply::text(response, 500, "internal error");
         HttpServer::currentRequest().closeAfterResponse = true;
     });
