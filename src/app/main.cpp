@@ -2,6 +2,7 @@
 #include "commands/Command.h"
 #include "commands/InfoCommand.h"
 #include "commands/TextCommand.h"
+#include "commands/TranscribeCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -17,6 +18,8 @@ const std::array commands{
     Command{"paths", "print where settings, database and notes live", runPathsCommand},
     Command{"text", "run the local text pipeline on standard input (--app NAME, --lang en|es)",
             runTextCommand},
+    Command{"transcribe", "FILE.wav [--app NAME]: print what dictating the file would type",
+            runTranscribeCommand},
 };
 
 int printUsage() {

@@ -2,11 +2,11 @@
 
 #include "InstallLocation.h"
 #include "OrlavoVersion.h"
-#include "TransportError.h"
 #include "UpdateError.h"
 #include "VersionComparison.h"
 #include "VersionManifest.h"
 #include "common/ErrorDomain.h"
+#include "net/NetworkError.h"
 #include "ports/ArchiveExtractor.h"
 #include "ports/ProcessLauncher.h"
 
@@ -133,7 +133,9 @@ void UpdateService::finishCheck(QNetworkReply& reply) {
         return;
     }
     if (reply.error() != QNetworkReply::NoError) {
-        print(checkFailedLine(transportError(reply.error(), reply.errorString()).description));
+        print(checkFailedLine(
+            NetworkError::fromReply(reply.error(), NetworkError::Ending::byServer, reply.errorString())
+                .description));
         return;
     }
     if (!status.isValid()) {
@@ -367,7 +369,8 @@ QCoro::Task<UpdateService::DownloadOutcome> UpdateService::downloadPackage(QUrl 
         co_return DownloadOutcome{.kind = DownloadOutcome::Kind::httpStatus, .httpStatus = status.toInt()};
     }
     if (raw->error() != QNetworkReply::NoError) {
-        co_return DownloadOutcome{.error = transportError(raw->error(), raw->errorString())};
+        co_return DownloadOutcome{.error = NetworkError::fromReply(
+                                      raw->error(), NetworkError::Ending::byServer, raw->errorString())};
     }
     if (!status.isValid()) {
         co_return DownloadOutcome{.error = makeUpdateError(UpdateError::notHTTPResponse)};

@@ -1,0 +1,5 @@
+#include "TextServices.h"
+
+TextServices::TextServices(const LocalDatabase& database, const Clock& clock)
+    : textProcessing(database, appContext)
+    , notes(clock) {}

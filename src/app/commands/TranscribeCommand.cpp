@@ -1,0 +1,76 @@
+#include "TranscribeCommand.h"
+
+#include "TextServices.h"
+#include "backend/BackendClient.h"
+#include "backend/BackendToken.h"
+#include "paths/AppPaths.h"
+#include "settings/JsonFileKeyValueStore.h"
+#include "settings/KeychainService.h"
+#include "settings/SettingsStore.h"
+#include "storage/LocalDatabase.h"
+#include "time/QtScheduler.h"
+#include "time/SystemClock.h"
+#include "transcribe/FileTranscriber.h"
+#include "transcribe/UnsavedKeyValueStore.h"
+
+#include <cstdio>
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr, "Usage: orlavo transcribe FILE.wav [--app NAME]\n");
+    return 2;
+}
+
+} // namespace
+
+int runTranscribeCommand(const QStringList& arguments) {
+    QString path;
+    std::optional<QString> appName;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == QLatin1String("--app")) {
+            if (i + 1 >= arguments.size()) {
+                return usage();
+            }
+            appName = arguments.at(++i);
+        } else if (argument.startsWith(QLatin1Char('-')) || !path.isEmpty()) {
+            return usage();
+        } else {
+            path = argument;
+        }
+    }
+    if (path.isEmpty()) {
+        return usage();
+    }
+    const auto recording = RecordedWav::fromFile(path);
+    if (!recording) {
+        std::fprintf(stderr, "orlavo: %s\n", qPrintable(recording.error().description));
+        return 2;
+    }
+
+    // The user's settings and credentials as they are; nothing this run does is saved. The
+    // database is read for the dictionary and snippets, and a file is not a dictation to count.
+    JsonFileKeyValueStore storedDefaults(AppPaths::defaultsFile());
+    UnsavedKeyValueStore defaults(storedDefaults);
+    SettingsStore settingsStore(defaults);
+    KeychainService keychain(defaults);
+    SystemClock clock;
+    LocalDatabase database(clock, AppPaths::databaseFile(), LocalDatabase::Access::readOnly);
+    BackendClient backend([&settingsStore] { return settingsStore.load(); },
+                          [&keychain] { return BackendToken::fromCredentials(keychain); });
+    QtScheduler scheduler;
+    TextServices text(database, clock);
+
+    FileTranscriber transcriber(FileTranscriber::Services{settingsStore, keychain, database, backend,
+                                                          text.textProcessing, text.appContext, text.notes,
+                                                          scheduler});
+    const FileTranscription result = transcriber.transcribe(recording.value(), appName);
+    if (result.delivered) {
+        std::printf("%s\n", result.text.toUtf8().constData());
+        return 0;
+    }
+    std::fprintf(stderr, "%s\n%s\n", result.message.toUtf8().constData(),
+                 result.description.toUtf8().constData());
+    return 1;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "common/Result.h"
+#include "wire/PTTEditRequest.h"
+#include "wire/PTTEditResponse.h"
+#include "wire/PTTHealthResponse.h"
+#include "wire/PTTTranscribeResponse.h"
+
+#include <QByteArray>
+#include <QCoroTask>
+#include <QString>
+#include <QUrl>
+
+// The transcription and edit service as the controller uses it. Every call is independent: no
+// retries, no caching. Failures are transport errors (ErrorDomain::network), answers of the
+// service outside 2xx (ErrorDomain::backend, code 1, the body as description) or an answer
+// that is not the expected JSON (ErrorDomain::json).
+class IBackendClient {
+public:
+    virtual ~IBackendClient() = default;
+
+    virtual QCoro::Task<Result<PTTHealthResponse>> health() = 0;
+    virtual QCoro::Task<Result<PTTTranscribeResponse>> transcribe(QByteArray audioData, QString filename,
+                                                                  QString mimeType) = 0;
+    virtual QCoro::Task<Result<PTTEditResponse>> edit(PTTEditRequest request) = 0;
+
+    // Fire and forget: a HEAD request to `url` over the same connections the other calls use, so
+    // that the upload that follows finds a connection already open. Its answer is ignored.
+    virtual void warmUp(const QUrl& url) = 0;
+};

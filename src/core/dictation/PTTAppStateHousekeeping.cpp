@@ -1,0 +1,217 @@
+// The controller's operations that belong to no single dictation: health checks, the snippets
+// and dictionary, settings, permissions, the notes destination, the setup window and the
+// hotkey monitor switch.
+
+#include "PTTAppState.h"
+#include "backend/IBackendClient.h"
+#include "files/FileBookmark.h"
+#include "hotkey/IHotkeyMonitor.h"
+#include "hotkey/KeyCodes.h"
+#include "notes/INotesService.h"
+#include "paste/IPermissionService.h"
+#include "ports/FileChooser.h"
+#include "ports/ProcessLauncher.h"
+#include "settings/KeychainService.h"
+#include "settings/SettingsStore.h"
+#include "storage/LocalDatabase.h"
+
+#include <QFileInfo>
+#include <QPointer>
+
+#include <cstdio>
+
+namespace {
+
+// Background failures have no window to go to: one line on standard output.
+void report(const char* what, const PTTError& error) {
+    std::printf("%s%s\n", what, qPrintable(error.description));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+QCoro::Task<> PTTAppState::checkServerHealth() {
+    const QPointer<PTTAppState> self(this);
+    const auto response = co_await m_services.backend.health();
+    if (self) {
+        setServerReachable(response.ok());
+    }
+}
+
+QCoro::Task<> PTTAppState::checkBackendHealth() {
+    const QPointer<PTTAppState> self(this);
+    const auto response = co_await m_services.backend.health();
+    if (!self) {
+        co_return;
+    }
+    SetupStatus status = m_setupStatus;
+    status.backendReachable = response.ok();
+    status.lastBackendError = response.ok() ? std::nullopt : std::optional(response.error().description);
+    setSetupStatus(status);
+    if (response.ok()) {
+        setServerReachable(true);
+    }
+}
+
+void PTTAppState::refreshPersonalizationData() {
+    auto dictionary = m_services.database.fetchDictionaryEntries();
+    if (dictionary != m_dictionaryEntries) {
+        m_dictionaryEntries = std::move(dictionary);
+        emit dictionaryEntriesChanged();
+    }
+    auto snippets = m_services.database.fetchSnippets();
+    if (snippets != m_snippets) {
+        m_snippets = std::move(snippets);
+        emit snippetsChanged();
+    }
+    setStatistics(m_services.database.fetchStatsSummary(), std::nullopt);
+}
+
+void PTTAppState::saveSnippet(const QString& trigger, const QString& body) {
+    const QString cleanTrigger = trigger.trimmed();
+    const QString cleanBody = body.trimmed();
+    if (cleanTrigger.isEmpty() || cleanBody.isEmpty()) {
+        return;
+    }
+    if (const auto saved = m_services.database.saveSnippet(cleanTrigger, cleanBody); !saved) {
+        report("Could not save snippet: ", saved.error());
+        return;
+    }
+    refreshPersonalizationData();
+}
+
+void PTTAppState::deleteSnippet(qint64 id) {
+    if (const auto deleted = m_services.database.deleteSnippet(id); !deleted) {
+        report("Could not remove snippet: ", deleted.error());
+        return;
+    }
+    refreshPersonalizationData();
+}
+
+void PTTAppState::saveDictionaryEntry(const QString& wrong, const QString& correct, bool wholeWord) {
+    const QString cleanWrong = wrong.trimmed();
+    const QString cleanCorrect = correct.trimmed();
+    if (cleanWrong.isEmpty() || cleanCorrect.isEmpty()) {
+        return;
+    }
+    if (const auto saved = m_services.database.saveDictionaryEntry(cleanWrong, cleanCorrect, wholeWord);
+        !saved) {
+        report("Could not save dictionary entry: ", saved.error());
+        return;
+    }
+    refreshPersonalizationData();
+}
+
+void PTTAppState::deleteDictionaryEntry(qint64 id) {
+    if (const auto deleted = m_services.database.deleteDictionaryEntry(id); !deleted) {
+        report("Could not remove dictionary entry: ", deleted.error());
+        return;
+    }
+    refreshPersonalizationData();
+}
+
+void PTTAppState::persistSettings() {
+    m_services.settingsStore.save(m_settings);
+    IHotkeyMonitor& monitor = m_services.hotkeyMonitor;
+    const bool bindingChanged = monitor.binding() != m_settings.hotkey;
+    monitor.setBinding(m_settings.hotkey);
+    // Only a new binding needs new listeners. A restart forgets a latched or held key, so a
+    // recording in progress could never be finished: it is discarded first.
+    if (bindingChanged && monitor.isRunning()) {
+        cancelRecording();
+        monitor.stop();
+        monitor.start();
+    }
+    refreshHotkeyMonitorRunning();
+}
+
+void PTTAppState::refreshPermissions() {
+    SetupStatus status = m_setupStatus;
+    status.accessibilityGranted = m_services.permissions.isAccessibilityGranted();
+    status.microphoneGranted = m_services.permissions.isMicrophoneGranted();
+    setSetupStatus(status);
+}
+
+QCoro::Task<> PTTAppState::chooseNotesFile() {
+    if (!m_services.fileChooser) {
+        co_return;
+    }
+    SaveFileRequest request{QStringLiteral("Choose Notes Destination"),
+                            QStringLiteral("Pick the Markdown file used when Notes mode is enabled."),
+                            QStringLiteral("PTT-Notes.md"),
+                            {},
+                            {QStringLiteral("Markdown (*.md)"), QStringLiteral("Plain text (*.txt)")}};
+    if (const auto defaultPath = m_services.notes.defaultNotesPath()) {
+        request.directory = QFileInfo(defaultPath.value()).absolutePath();
+    }
+    const QPointer<PTTAppState> self(this);
+    const auto chosen = co_await m_services.fileChooser->chooseSaveFile(std::move(request));
+    if (!self || !chosen || chosen->isEmpty()) {
+        co_return;
+    }
+    const auto bookmark = FileBookmark::create(*chosen);
+    if (!bookmark) {
+        setLastEvent(PTTEvent::make(PTTState::idle, std::nullopt,
+                                    QStringLiteral("Could not save notes destination: ") +
+                                        bookmark.error().description));
+        co_return;
+    }
+    PTTSettings changed = m_settings;
+    changed.notesPathBookmark = bookmark.value();
+    setSettings(changed);
+    persistSettings();
+}
+
+void PTTAppState::openSetupWizard() {
+    if (!m_isSetupWizardOpen) {
+        setSetupWizardOpen(true);
+        emit setupWizardOpenRequested();
+    }
+    emit setupWizardRaiseRequested();
+}
+
+void PTTAppState::completeSetupWizard() {
+    persistSettings();
+    m_services.keychain.write(KeychainService::backendTokenAccount, m_backendToken);
+    m_services.settingsStore.markSetupCompleted();
+    setHasCompletedSetup(true);
+    finishSetup();
+}
+
+QCoro::Task<> PTTAppState::finishSetup() {
+    const QPointer<PTTAppState> self(this);
+    if (!m_isHotkeyMonitorRunning) {
+        co_await startMonitorWithRemap();
+        if (!self) {
+            co_return;
+        }
+    }
+    if (m_isSetupWizardOpen) {
+        emit setupWizardCloseRequested();
+    }
+}
+
+void PTTAppState::setupWizardClosed() {
+    setSetupWizardOpen(false);
+}
+
+QCoro::Task<> PTTAppState::setupEjectRemap() {
+    if (!m_services.ejectRemapCommand || !m_services.processLauncher) {
+        co_return;
+    }
+    ProcessLauncher* launcher = m_services.processLauncher;
+    const ProcessCommand command = *m_services.ejectRemapCommand;
+    // Its exit status, and a failure to launch it, change nothing.
+    const auto finished = co_await launcher->run(command.program, command.arguments);
+    Q_UNUSED(finished)
+}
+
+void PTTAppState::startHotkeyMonitor() {
+    startMonitorWithRemap();
+}
+
+void PTTAppState::stopHotkeyMonitor() {
+    cancelRecording();
+    m_services.hotkeyMonitor.stop();
+    refreshHotkeyMonitorRunning();
+}

@@ -1,0 +1,195 @@
+#include "ServerProgram.h"
+
+#include "ConfigCheck.h"
+#include "OrlavoVersion.h"
+#include "auth/ServerToken.h"
+#include "common/ErrorDomain.h"
+#include "config/ServerConfig.h"
+#include "engines/LocalSpeechEngine.h"
+#include "engines/UpstreamChatEngine.h"
+#include "engines/UpstreamTranscriptionEngine.h"
+#include "http/HttpServer.h"
+#include "paths/AppPaths.h"
+#include "service/PttService.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <curl/curl.h>
+#include <thread>
+
+namespace ServerProgram {
+
+namespace {
+
+void say(const std::string& line) {
+    std::fprintf(stderr, "orlavo-server: %s\n", line.c_str());
+}
+
+Result<ServerToken> resolveToken(const ServerConfig& config) {
+    if (config.token) {
+        if (auto token = ServerToken::fromText(*config.token)) {
+            return std::move(*token);
+        }
+        return PTTError{ErrorDomain::file, 1,
+                        QStringLiteral("the configured token is longer than 1024 characters")};
+    }
+    return ServerToken::loadOrCreate(AppPaths::serverTokenFile());
+}
+
+Result<ServiceEngines> buildEngines(const ServerConfig& config) {
+    ServiceEngines engines;
+    std::shared_ptr<UpstreamClient> upstream;
+    if (config.hasUpstream()) {
+        upstream = std::make_shared<UpstreamClient>(config.upstreamUrl, config.upstreamKey,
+                                                    config.upstreamTimeoutSeconds);
+    }
+    std::shared_ptr<TranscriptionEngine> upstreamTranscription;
+    if (upstream && config.hasUpstreamTranscription()) {
+        upstreamTranscription =
+            std::make_shared<UpstreamTranscriptionEngine>(upstream, config.transcribeModel);
+    }
+    if (config.engine == TranscriptionEngineKind::local) {
+        auto local = LocalSpeechEngine::create(config.localModelDirectory, config.decoderCount());
+        if (!local) {
+            return local.error();
+        }
+        engines.transcription = std::move(local).value();
+    } else {
+        engines.transcription = upstreamTranscription;
+    }
+    engines.otherLanguages = upstreamTranscription;
+    if (upstream && config.hasChatEngine()) {
+        engines.chat = std::make_shared<UpstreamChatEngine>(upstream, config.editModel);
+    }
+    return engines;
+}
+
+// SIGINT and SIGTERM are blocked in every thread and taken here, so a handler never runs in the
+// middle of a request and stopping is an ordinary call.
+class SignalWatcher final {
+public:
+    explicit SignalWatcher(HttpServer& server)
+        : m_thread([this, &server] { watch(server); }) {}
+    ~SignalWatcher() {
+        m_done = true;
+        m_thread.join();
+    }
+    SignalWatcher(const SignalWatcher&) = delete;
+    SignalWatcher& operator=(const SignalWatcher&) = delete;
+
+    static void blockInThisThread() {
+        sigset_t stopSignals;
+        sigemptyset(&stopSignals);
+        sigaddset(&stopSignals, SIGINT);
+        sigaddset(&stopSignals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+        std::signal(SIGPIPE, SIG_IGN);
+    }
+
+private:
+    void watch(HttpServer& server) {
+        sigset_t stopSignals;
+        sigemptyset(&stopSignals);
+        sigaddset(&stopSignals, SIGINT);
+        sigaddset(&stopSignals, SIGTERM);
+        const timespec slice{0, 200'000'000};
+        while (!m_done) {
+            if (sigtimedwait(&stopSignals, nullptr, &slice) > 0) {
+                say("stopping");
+                server.stop();
+                return;
+            }
+        }
+    }
+
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
+int run(const CommandLine& commandLine) {
+    if (commandLine.action == CommandLine::Action::help) {
+        std::fputs(CommandLine::usage().c_str(), stdout);
+        return 0;
+    }
+    if (commandLine.action == CommandLine::Action::version) {
+        std::printf("orlavo-server %s\n", ORLAVO_VERSION);
+        return 0;
+    }
+    SignalWatcher::blockInThisThread();
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+
+    const QString configFile = AppPaths::serverConfigFile();
+    auto loaded = ServerConfig::load(configFile, ServerConfig::processEnvironment());
+    if (!loaded) {
+        say(loaded.error().description.toStdString());
+        return 2;
+    }
+    ServerConfig config = std::move(loaded).value();
+    if (commandLine.listen) {
+        config.listen = *commandLine.listen;
+    }
+    if (commandLine.action == CommandLine::Action::printAddress) {
+        std::printf("%s\n", config.listen.toString().c_str());
+        return 0;
+    }
+    if (commandLine.action == CommandLine::Action::check) {
+        return ConfigCheck::run(config, configFile, AppPaths::serverTokenFile(), stdout);
+    }
+    for (const std::string& warning : config.warnings) {
+        say(warning);
+    }
+
+    auto token = resolveToken(config);
+    if (!token) {
+        say(token.error().description.toStdString());
+        return 1;
+    }
+    auto engines = buildEngines(config);
+    if (!engines) {
+        say(engines.error().description.toStdString());
+        return 1;
+    }
+
+    const std::string engineSummary =
+        "transcription " + engines->transcription->describe() + ", edits " +
+        (engines->chat ? engines->chat->describe() : std::string("off (no upstream)"));
+
+    HttpLimits limits;
+    limits.requestTimeout = std::chrono::milliseconds(std::llround(config.requestTimeoutSeconds * 1000));
+    limits.workers = std::size_t(config.workers);
+    HttpServer server(limits);
+    ServiceSettings settings;
+    settings.maxAudioBytes = config.maxAudioBytes;
+    settings.maxEditBytes = config.maxEditBytes;
+    settings.requestTimeout = limits.requestTimeout;
+    settings.upstreamConfigured = config.hasUpstream();
+    settings.version = ORLAVO_VERSION;
+    PttService service(std::move(settings), std::move(token).value(), std::move(engines).value());
+    service.install(server);
+
+    const int port = server.bindTo(config.listen.host, config.listen.port);
+    if (port <= 0) {
+        say("cannot listen on " + config.listen.toString() + " (in use, or not an address of this machine)");
+        return 1;
+    }
+    ListenAddress bound = config.listen;
+    bound.port = port;
+    if (!bound.isLoopback()) {
+        say("warning: listening on " + bound.host +
+            ", reachable from other machines; every request but health "
+            "needs the token");
+    }
+    say(std::string("version ") + ORLAVO_VERSION + ", " + engineSummary);
+    say("listening on " + bound.toString());
+
+    SignalWatcher watcher(server);
+    const bool served = server.listen_after_bind();
+    curl_global_cleanup();
+    return served ? 0 : 1;
+}
+
+} // namespace ServerProgram

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "engines/ChatEngine.h"
+#include "engines/TranscriptionEngine.h"
+
+#include <memory>
+
+// The engines one service answers with.
+struct ServiceEngines {
+    std::shared_ptr<TranscriptionEngine> transcription;  // English and automatic language hints
+    std::shared_ptr<TranscriptionEngine> otherLanguages; // none: other languages get a 422
+    std::shared_ptr<ChatEngine> chat;                    // none: edits get a 501
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "common/ErrorDomain.h"
+#include "common/PTTError.h"
+
+#include <string>
+
+// Every refusal of the service is a PTTError of the backend domain whose code is the HTTP status to
+// answer and whose description is the one-line reason sent as the body. Engines report their
+// failures the same way, so a handler only forwards what it is given.
+namespace ServiceError {
+
+inline PTTError make(int httpStatus, const std::string& reason) {
+    return PTTError{ErrorDomain::backend, httpStatus, QString::fromStdString(reason)};
+}
+
+inline std::string reason(const PTTError& error) {
+    return error.description.toStdString();
+}
+
+} // namespace ServiceError

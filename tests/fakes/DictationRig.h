@@ -1,0 +1,81 @@
+#pragma once
+
+#include "FakeAppContextService.h"
+#include "FakeAudioCaptureService.h"
+#include "FakeBackendClient.h"
+#include "FakeHotkeyMonitor.h"
+#include "FakeNotesService.h"
+#include "FakeOverlayController.h"
+#include "FakePasteService.h"
+#include "FakePermissionService.h"
+#include "FakeTextProcessingService.h"
+#include "InMemoryKeyValueStore.h"
+#include "ServiceCallLog.h"
+#include "StubFileChooser.h"
+#include "StubFrontApplication.h"
+#include "StubProcessLauncher.h"
+#include "StubSoundPlayer.h"
+#include "VirtualScheduler.h"
+#include "dictation/PTTAppState.h"
+#include "settings/KeychainService.h"
+#include "settings/SettingsStore.h"
+#include "storage/LocalDatabase.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// The dictation controller with every service faked, in virtual time, over a real SQLite file in
+// a temporary folder. Arrange the fakes and the stored settings, then start() the controller.
+class DictationRig final {
+public:
+    DictationRig();
+    ~DictationRig();
+    DictationRig(const DictationRig&) = delete;
+    DictationRig& operator=(const DictationRig&) = delete;
+
+    PTTAppStateDependencies dependencies();
+    PTTAppState& start();
+    PTTAppState& controller() { return *m_controller; }
+    bool isStarted() const { return m_controller != nullptr; }
+    // Destroys the controller, as quitting does, leaving the services.
+    void quit() { m_controller.reset(); }
+
+    // One signal from the monitor, then whatever falls due at once.
+    void send(HotkeySignal signal);
+    // A press held for `seconds` and released.
+    void hold(double seconds = 1.5);
+
+    QString databasePath() const { return m_directory.filePath(QStringLiteral("ptt.sqlite")); }
+
+    ServiceCallLog log;
+    VirtualScheduler scheduler;
+    InMemoryKeyValueStore defaults;
+    SettingsStore settingsStore{defaults};
+    KeychainService keychain{defaults};
+
+private:
+    QTemporaryDir m_directory = makeDirectory();
+
+    static QTemporaryDir makeDirectory();
+
+public:
+    LocalDatabase database;
+    FakeBackendClient backend{scheduler};
+    FakeHotkeyMonitor monitor;
+    FakeAudioCaptureService capture{scheduler};
+    FakePasteService paste;
+    FakePermissionService permissions;
+    FakeOverlayController overlay;
+    FakeAppContextService appContext;
+    FakeTextProcessingService text;
+    FakeNotesService notes;
+    StubFrontApplication frontApplication;
+    StubSoundPlayer sounds;
+    StubFileChooser fileChooser;
+    StubProcessLauncher processLauncher;
+    std::optional<ProcessCommand> ejectRemapCommand;
+
+private:
+    std::unique_ptr<PTTAppState> m_controller;
+};

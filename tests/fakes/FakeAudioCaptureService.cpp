@@ -1,0 +1,51 @@
+#include "FakeAudioCaptureService.h"
+
+#include "common/ErrorDomain.h"
+#include "ports/Scheduler.h"
+
+QCoro::Task<Result<void>> FakeAudioCaptureService::startCapture() {
+    if (m_state != State::idle) {
+        co_return PTTError{ErrorDomain::audio, 1, QStringLiteral("A capture is already running")};
+    }
+    ++startCount;
+    logCall(log, QStringLiteral("capture:start"));
+    m_state = State::starting;
+    m_cancelledWhileStarting = false;
+    if (startDelay > 0) {
+        co_await m_scheduler.sleep(startDelay);
+    }
+    if (m_cancelledWhileStarting || startError) {
+        m_state = State::idle;
+        co_return m_cancelledWhileStarting ? PTTError{ErrorDomain::audio, 1, QStringLiteral("Cancelled")}
+                                           : *startError;
+    }
+    m_state = State::capturing;
+    co_return Result<void>::success();
+}
+
+Result<AudioCaptureResult> FakeAudioCaptureService::stopCapture() {
+    logCall(log, QStringLiteral("capture:stop"));
+    if (m_state != State::capturing) {
+        return PTTError{ErrorDomain::audio, 2, QStringLiteral("No recording is running")};
+    }
+    m_state = State::idle;
+    if (stopError) {
+        return *stopError;
+    }
+    return nextRecording;
+}
+
+void FakeAudioCaptureService::cancelCapture() {
+    ++cancelCount;
+    logCall(log, QStringLiteral("capture:cancel"));
+    if (m_state == State::starting) {
+        m_cancelledWhileStarting = true;
+        return;
+    }
+    m_state = State::idle;
+}
+
+bool FakeAudioCaptureService::hasVoiceActivity(const QByteArray&, double threshold) const {
+    lastThreshold = threshold;
+    return voiceActivity;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ServiceCallLog.h"
+#include "overlay/IOverlayController.h"
+
+#include <QStringList>
+
+// Records every call as "show Recording recording", "update Done done", "hide 0.6".
+class FakeOverlayController final : public IOverlayController {
+public:
+    void show(const QString& text, OverlayState state) override {
+        record(QStringLiteral("show %1 %2").arg(text, rawValue(state)));
+        visible = true;
+    }
+    void update(const QString& text, std::optional<OverlayState> state) override {
+        record(QStringLiteral("update %1 %2").arg(text, state ? rawValue(*state) : QStringLiteral("-")));
+        lastText = text;
+    }
+    void hide(double afterSeconds) override {
+        record(QStringLiteral("hide ") + QString::number(afterSeconds));
+        visible = false;
+    }
+    void setAudioLevel(float level) override { audioLevel = level; }
+
+    QStringList calls;
+    QString lastText;
+    bool visible = false;
+    float audioLevel = 0;
+    ServiceCallLog* log = nullptr;
+
+private:
+    void record(const QString& call) {
+        calls.append(call);
+        logCall(log, QStringLiteral("overlay:") + call);
+    }
+};

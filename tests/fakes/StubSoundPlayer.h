@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ServiceCallLog.h"
+#include "ports/SoundPlayer.h"
+
+// Records the sounds played.
+class StubSoundPlayer final : public SoundPlayer {
+public:
+    void play(const QString& soundName) override {
+        played.append(soundName);
+        logCall(log, QStringLiteral("sound:") + soundName);
+    }
+
+    QStringList played;
+    ServiceCallLog* log = nullptr;
+};

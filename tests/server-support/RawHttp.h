@@ -1,0 +1,26 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+// HTTP by hand over a loopback socket, for requests no well-behaved client sends: lying lengths,
+// control characters in headers, bodies that stop halfway.
+namespace RawHttp {
+
+struct Exchange {
+    std::string response; // everything the server sent until it closed or the wait ended
+    bool closedByServer = false;
+
+    int status() const; // from the status line; 0 when there is none
+    std::string body() const;
+};
+
+enum class Until { answered, closed };
+
+// Sends `request` (or as much as the server takes) and reads until one whole answer has arrived
+// (or, with Until::closed, until the server closes the connection), or `wait` passes. The socket
+// stays open after sending, as for a client that still has more to send.
+Exchange send(int port, const std::string& request, std::chrono::milliseconds wait,
+              Until until = Until::answered);
+
+} // namespace RawHttp

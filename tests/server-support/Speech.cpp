@@ -1,0 +1,38 @@
+#include "Speech.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace Speech {
+
+QByteArray say(const QString& text, const QStringList& soxFormat) {
+    QTemporaryDir directory;
+    const QString spoken = directory.filePath(QStringLiteral("spoken.wav"));
+    const QString converted = directory.filePath(QStringLiteral("converted.wav"));
+    // This voice and speed are the ones the offline model recognises best among espeak's.
+    if (QProcess::execute(QStringLiteral("espeak-ng"),
+                          {QStringLiteral("-v"), QStringLiteral("en-us+f2"), QStringLiteral("-s"),
+                           QStringLiteral("150"), QStringLiteral("-w"), spoken, text}) != 0) {
+        return {};
+    }
+    if (QProcess::execute(QStringLiteral("sox"), QStringList{spoken} + soxFormat + QStringList{converted}) !=
+        0) {
+        return {};
+    }
+    QFile file(converted);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int wordsHeard(const QString& expected, const QString& heard) {
+    const QStringList heardWords =
+        heard.toLower().split(QRegularExpression(QStringLiteral("\\W+")), Qt::SkipEmptyParts);
+    int count = 0;
+    for (const QString& word : expected.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        count += heardWords.contains(word) ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace Speech

@@ -1,0 +1,90 @@
+#include "http/HeaderText.h"
+#include "http/RequestLog.h"
+#include "prompts/BacktrackGuard.h"
+
+#include <QTest>
+
+// The small text rules of the service: which header values pass, what a log line may show, and
+// when a backtrack answer is replaced by the plain append.
+class tst_ServerText : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void headerValues_data();
+    void headerValues();
+    void logLineShowsOnlyPrintablePath();
+    void backtrackGuard_data();
+    void backtrackGuard();
+};
+
+void tst_ServerText::headerValues_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("problem"); // empty: accepted
+    QTest::newRow("ASCII") << QByteArray("kubectl, Helm, OAuth") << QString();
+    QTest::newRow("accents and emoji") << QByteArray("ñandú, café, 👍🏽") << QString();
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("NUL") << QByteArray("a\0b", 3) << QStringLiteral("control character");
+    QTest::newRow("DEL") << QByteArray("a\x7f") << QStringLiteral("control character");
+    QTest::newRow("NEL, a C1 control") << QByteArray("a\xc2\x85") << QStringLiteral("control character");
+    QTest::newRow("Latin-1 byte") << QByteArray("caf\xe9") << QStringLiteral("not UTF-8");
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << QStringLiteral("not UTF-8");
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << QStringLiteral("not UTF-8");
+    QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << QStringLiteral("not UTF-8");
+    QTest::newRow("cut short") << QByteArray("\xe2\x82") << QStringLiteral("not UTF-8");
+}
+
+void tst_ServerText::headerValues() {
+    QFETCH(QByteArray, value);
+    QFETCH(QString, problem);
+    const auto found = HeaderText::problem(std::string_view(value.constData(), std::size_t(value.size())));
+    QCOMPARE(found.has_value(), !problem.isEmpty());
+    if (found) {
+        QVERIFY(QString::fromStdString(*found).contains(problem));
+    }
+}
+
+void tst_ServerText::logLineShowsOnlyPrintablePath() {
+    const std::string line =
+        RequestLog::line("POST", "/v1/ptt/\x1b[31mred\n" + std::string(300, 'a'), 404, 10, 20, 1.5);
+    QVERIFY(line.find('\x1b') == std::string::npos);
+    QVERIFY(line.find('\n') == std::string::npos);
+    QVERIFY(line.find("/v1/ptt/?[31mred?aaa") != std::string::npos);
+    QVERIFY(line.find("... 404 in=10 out=20 1.5ms") != std::string::npos);
+    QVERIFY(line.size() < 200);
+}
+
+void tst_ServerText::backtrackGuard_data() {
+    QTest::addColumn<QString>("previous");
+    QTest::addColumn<QString>("dictation");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("case and punctuation do not count as losses")
+        << QStringLiteral("Send it to Ana, Bob and Carla today.") << QStringLiteral("no, tomorrow")
+        << QStringLiteral("send it to ana bob and carla tomorrow")
+        << QStringLiteral("send it to ana bob and carla tomorrow");
+    QTest::newRow("accented words are words")
+        << QStringLiteral("Nos vemos el lunes en la oficina.") << QStringLiteral("perdón, el martes")
+        << QStringLiteral("Nos vemos el martes en la oficina.")
+        << QStringLiteral("Nos vemos el martes en la oficina.");
+    QTest::newRow("a repeated word counts once per use")
+        << QStringLiteral("the cat and the dog and the bird") << QStringLiteral("actually the fish")
+        << QStringLiteral("the the the fish")
+        << QStringLiteral("the cat and the dog and the bird actually the fish");
+    QTest::newRow("an empty answer") << QStringLiteral("one two three four") << QStringLiteral("wait, five")
+                                     << QString() << QStringLiteral("one two three four wait, five");
+    QTest::newRow("too short to judge") << QStringLiteral("at nine") << QStringLiteral("no, at ten")
+                                        << QStringLiteral("at ten") << QStringLiteral("at ten");
+}
+
+void tst_ServerText::backtrackGuard() {
+    QFETCH(QString, previous);
+    QFETCH(QString, dictation);
+    QFETCH(QString, answer);
+    QFETCH(QString, expected);
+    QCOMPARE(QString::fromStdString(BacktrackGuard::protect(previous.toStdString(), dictation.toStdString(),
+                                                            answer.toStdString())),
+             expected);
+}
+
+QTEST_GUILESS_MAIN(tst_ServerText)
+#include "tst_ServerText.moc"
