@@ -113,6 +113,7 @@ private Q_SLOTS:
     void gestures();
     void lifecycle();
     void droppedFeedIsReEnabled();
+    void eventsReadLateKeepTheirTimes();
 };
 
 void tst_HotkeyMonitor::gestures_data() {
@@ -331,3 +332,31 @@ void tst_HotkeyMonitor::droppedFeedIsReEnabled() {
 
 QTEST_GUILESS_MAIN(tst_HotkeyMonitor)
 #include "tst_HotkeyMonitor.moc"
+
+void tst_HotkeyMonitor::eventsReadLateKeepTheirTimes() {
+    // The main thread was busy: the presses of the last half second all arrive at 1.5.
+    const auto lateBurst = [](Rig& rig, const QList<std::pair<KeyEvent::Type, double>>& moves) {
+        rig.scheduler.advance(1.5 - rig.scheduler.now());
+        const HotkeyBinding binding = rig.monitor.binding();
+        for (const auto& [type, time] : moves) {
+            rig.keys.deliver(keyEvent(type, binding.keyCode, binding.modifiersRawValue, time));
+        }
+    };
+    {
+        Rig rig(HotkeyBinding{space, controlOption, GestureMode::pushToTalk});
+        rig.monitor.start();
+        rig.emitted.clear();
+        lateBurst(rig, {{KeyEvent::Type::keyDown, 1.0}, {KeyEvent::Type::keyUp, 1.3}});
+        QCOMPARE(rig.names(), QStringList({"keyDown", "keyUp"}));
+    }
+    {
+        Rig rig(HotkeyBinding{space, controlOption, GestureMode::pushToTalk});
+        rig.monitor.start();
+        rig.emitted.clear();
+        lateBurst(rig, {{KeyEvent::Type::keyDown, 1.0},
+                        {KeyEvent::Type::keyUp, 1.05},
+                        {KeyEvent::Type::keyDown, 1.3},
+                        {KeyEvent::Type::keyUp, 1.35}});
+        QCOMPARE(rig.names(), QStringList({"keyDown", "cancel", "toggleOn"}));
+    }
+}

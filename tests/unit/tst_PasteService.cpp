@@ -68,35 +68,41 @@ void tst_PasteService::pasteChord_data() {
     QTest::addColumn<QString>("windowClass");
     QTest::addColumn<QString>("instance");
     QTest::addColumn<QStringList>("journal");
+    QTest::addColumn<bool>("declaredTerminal");
 
     const QStringList ordinary{"0.00 clipboard \"hello\"", "0.05 key ctrl+V",
                                "1.05 clipboard restored [text/plain;charset=utf-8]"};
+    const QStringList terminal{"0.00 clipboard \"hello\"", "0.05 key ctrl+shift+V",
+                               "1.05 clipboard restored [text/plain;charset=utf-8]"};
     QTest::newRow("editor") << "Gedit"
-                            << "gedit" << ordinary;
-    QTest::newRow("no focused window") << QString() << QString() << ordinary;
+                            << "gedit" << ordinary << false;
+    QTest::newRow("no focused window") << QString() << QString() << ordinary << false;
     QTest::newRow("terminal by class") << "Gnome-terminal"
-                                       << "gnome-terminal-server"
-                                       << QStringList{"0.00 clipboard \"hello\"", "0.05 key ctrl+shift+V",
-                                                      "1.05 clipboard restored [text/plain;charset=utf-8]"};
-    QTest::newRow("terminal by app id") << "org.wezfurlong.wezterm" << QString()
-                                        << QStringList{"0.00 clipboard \"hello\"", "0.05 key ctrl+shift+V",
-                                                       "1.05 clipboard restored [text/plain;charset=utf-8]"};
+                                       << "gnome-terminal-server" << terminal << false;
+    QTest::newRow("terminal by app id") << "org.wezfurlong.wezterm" << QString() << terminal << false;
+    // The desktop knows it as a terminal although its class is on no list.
+    QTest::newRow("declared terminal") << "Zzterm"
+                                       << "zzterm" << terminal << true;
     const QStringList primary{"0.00 clipboard \"hello\"", "0.00 primary \"hello\"", "0.05 key shift+Insert",
                               "1.05 clipboard restored [text/plain;charset=utf-8]"};
     QTest::newRow("xterm") << "XTerm"
-                           << "xterm" << primary;
+                           << "xterm" << primary << false;
+    // xterm's desktop file calls it a terminal too; it still pastes the primary selection only.
+    QTest::newRow("xterm, declared") << "XTerm"
+                                     << "xterm" << primary << true;
     QTest::newRow("urxvt") << "URxvt"
-                           << "urxvt" << primary;
+                           << "urxvt" << primary << false;
 }
 
 void tst_PasteService::pasteChord() {
     QFETCH(QString, windowClass);
     QFETCH(QString, instance);
     QFETCH(QStringList, journal);
+    QFETCH(bool, declaredTerminal);
 
     Rig rig;
     if (!windowClass.isEmpty()) {
-        rig.front.application = FrontApplicationInfo{windowClass, windowClass, instance};
+        rig.front.application = FrontApplicationInfo{windowClass, windowClass, instance, declaredTerminal};
     }
     rig.pasteboard.userCopiesText(QStringLiteral("abc"));
     auto& outcome = rig.paste(QStringLiteral("hello"));

@@ -6,6 +6,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 HotkeyMonitor::HotkeyMonitor(const HotkeyBinding& binding, KeyEventSource& keyEvents,
                              KeySynthesizer& keySynthesizer, Scheduler& scheduler)
     : m_keyEvents(keyEvents)
@@ -63,9 +65,15 @@ void HotkeyMonitor::stop() {
 }
 
 void HotkeyMonitor::handleKeyEvent(const KeyEvent& event) {
-    if (m_isRunning) {
-        m_recognizer.handle(event, m_scheduler.clock().monotonicSeconds());
+    if (!m_isRunning) {
+        return;
     }
+    // When the key moved, not when we got to it: a busy main thread reads events late and in
+    // bursts, and a hold read that way would look like a tap. Never later than now, should a
+    // source stamp with another clock.
+    const double now = m_scheduler.clock().monotonicSeconds();
+    const double moved = event.timestamp > 0 ? std::min(event.timestamp, now) : now;
+    m_recognizer.handle(event, moved);
 }
 
 void HotkeyMonitor::handleFeedDisabled() {

@@ -80,7 +80,7 @@ PasteChord pasteChordFor(const FrontApplicationInfo& application) {
     if (matches(shiftInsertTerminals, application)) {
         return PasteChord::shiftInsert;
     }
-    if (matches(controlShiftVTerminals, application)) {
+    if (application.isTerminalEmulator || matches(controlShiftVTerminals, application)) {
         return PasteChord::controlShiftV;
     }
     return PasteChord::controlV;

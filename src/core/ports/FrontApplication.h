@@ -12,6 +12,8 @@ struct FrontApplicationInfo {
     QString windowClass;
     // The instance part of WM_CLASS, e.g. "xterm"; empty where there is none.
     QString instanceName;
+    // The desktop knows it as a terminal emulator (its desktop file says so), whatever its class.
+    bool isTerminalEmulator = false;
 
     friend bool operator==(const FrontApplicationInfo&, const FrontApplicationInfo&) = default;
 };

@@ -1,0 +1,71 @@
+#include "X11PermissionProbe.h"
+
+#include "X11Connection.h"
+#include "X11ConnectionProvider.h"
+#include "ports/AudioInput.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
+
+X11PermissionProbe::X11PermissionProbe(std::shared_ptr<X11ConnectionProvider> connections,
+                                       const AudioInput& audioInput)
+    : m_connections(std::move(connections))
+    , m_audioInput(audioInput) {}
+
+std::optional<QString> X11PermissionProbe::keyboardProblem(X11ConnectionProvider& connections) {
+    X11Connection* connection = connections.get();
+    if (!connection) {
+        return connections.lastError();
+    }
+    Display* display = connection->display();
+    int opcode = 0;
+    int event = 0;
+    int error = 0;
+    if (!XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) {
+        return QStringLiteral("the X server has no XInput extension");
+    }
+    int major = 2;
+    int minor = 2;
+    if (XIQueryVersion(display, &major, &minor) != Success || major < 2) {
+        return QStringLiteral("the X server does not offer XInput 2");
+    }
+    if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
+        return QStringLiteral("the X server has no XTest extension");
+    }
+    return std::nullopt;
+}
+
+bool X11PermissionProbe::isAccessibilityTrusted() const {
+    return !keyboardProblem(*m_connections).has_value();
+}
+
+bool X11PermissionProbe::isMicrophoneAuthorized() const {
+    return m_audioInput.isAuthorized();
+}
+
+QCoro::Task<bool> X11PermissionProbe::requestMicrophoneAccess() {
+    // There is no prompt to show: the answer is the state.
+    co_return isMicrophoneAuthorized();
+}
+
+std::optional<QString> X11PermissionProbe::unsupportedDesktopReason() const {
+    const std::optional<QString> problem = keyboardProblem(*m_connections);
+    if (!problem) {
+        return std::nullopt;
+    }
+    return unsupportedReason(*problem);
+}
+
+QString X11PermissionProbe::unsupportedReason(const QString& keyboardProblem) {
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                         qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+    if (wayland && qEnvironmentVariableIsEmpty("DISPLAY")) {
+        return QStringLiteral(
+            "Orlavo needs an X11 session: this Wayland session offers no X display (XWayland), "
+            "and Wayland itself is not supported yet. Log in to an X11 session to dictate.");
+    }
+    return QStringLiteral("Orlavo needs an X11 session to hear the hotkey and type text, but %1. "
+                          "Start Orlavo inside a graphical X11 session.")
+        .arg(keyboardProblem);
+}

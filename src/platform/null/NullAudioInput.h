@@ -1,0 +1,14 @@
+#pragma once
+
+#include "common/ErrorDomain.h"
+#include "ports/AudioInput.h"
+
+// No microphone: not authorised, and every start fails.
+class NullAudioInput final : public AudioInput {
+public:
+    bool isAuthorized() const override { return false; }
+    QCoro::Task<Result<void>> start(BufferHandler, FailureHandler) override {
+        co_return PTTError{ErrorDomain::platform, 20, QStringLiteral("No microphone on this desktop")};
+    }
+    void stop() override {}
+};

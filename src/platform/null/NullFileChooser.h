@@ -1,0 +1,9 @@
+#pragma once
+
+#include "ports/FileChooser.h"
+
+// Every choice is cancelled.
+class NullFileChooser final : public FileChooser {
+public:
+    QCoro::Task<std::optional<QString>> chooseSaveFile(SaveFileRequest) override { co_return std::nullopt; }
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "ports/FrontApplication.h"
+
+// No application is ever in front.
+class NullFrontApplication final : public FrontApplication {
+public:
+    std::optional<FrontApplicationInfo> current() const override { return std::nullopt; }
+};

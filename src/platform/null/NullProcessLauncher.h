@@ -1,0 +1,19 @@
+#pragma once
+
+#include "common/ErrorDomain.h"
+#include "ports/ProcessLauncher.h"
+
+// Starts nothing: every program fails to start.
+class NullProcessLauncher final : public ProcessLauncher {
+public:
+    QCoro::Task<Result<int>> run(QString program, QStringList) override { co_return refusal(program); }
+    Result<void> startDetached(const QString& program, const QStringList&) override {
+        return refusal(program);
+    }
+
+private:
+    static PTTError refusal(const QString& program) {
+        return PTTError{ErrorDomain::platform, 2,
+                        QStringLiteral("Cannot start %1 on this desktop").arg(program)};
+    }
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "ports/SoundPlayer.h"
+
+// Silence.
+class NullSoundPlayer final : public SoundPlayer {
+public:
+    void play(const QString&) override {}
+};

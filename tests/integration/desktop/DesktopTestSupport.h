@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+struct _XDisplay;
+
+// Helpers for the tests that run on the headless desktop of scripts/desktop.
+namespace DesktopTest {
+
+// Why the desktop is not there (the test then skips); empty when it is.
+QString missingDesktop();
+
+// A client of our own on the test display, independent of the code under test: it types through
+// XTest like a remote desktop or xdotool would, and reads and writes window properties.
+class XClient final {
+public:
+    XClient();
+    ~XClient();
+    XClient(const XClient&) = delete;
+    XClient& operator=(const XClient&) = delete;
+
+    bool isOpen() const { return m_display != nullptr; }
+    _XDisplay* display() const { return m_display; }
+
+    // The key code that types this key symbol ("a", "Return", "Control_R") in the server's layout.
+    int keyCode(const char* keySymbolName) const;
+    // The key code of a physical key by its XKB name ("AC01" is the key right of Caps Lock, "FK13"
+    // is F13): positions, whatever the layout.
+    int keyCodeOfPosition(const QByteArray& xkbKeyName) const;
+    // Presses or releases; the server applies it `delayMs` after the previous request.
+    void key(int keyCode, bool press, unsigned long delayMs = 0);
+    void tap(const char* keySymbolName);
+    void sync();
+
+    unsigned long activeWindow() const;
+    // Writes _NET_ACTIVE_WINDOW on the root window directly, as a window manager would.
+    void setActiveWindowProperty(unsigned long window);
+    // Asks the window manager to activate the window.
+    void activate(unsigned long window);
+
+    // A top-level window of this client with the given WM_CLASS; an unmapped one stays unknown
+    // to the window manager.
+    unsigned long createWindow(const QByteArray& instance, const QByteArray& className, bool mapped = true);
+    void destroyWindow(unsigned long window);
+    void ownPrimarySelection(unsigned long window);
+
+    // Cuts another client off the server, as xkill does.
+    void killClient(unsigned long resource);
+
+private:
+    _XDisplay* m_display = nullptr;
+};
+
+// The text window helper (orlavo_test_window) as a child process.
+class TestWindow final {
+public:
+    TestWindow() = default;
+    ~TestWindow();
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+
+    // Starts it and waits until it is shown, has the focus and is the window manager's active
+    // window.
+    bool start(const QString& windowClass, const QString& instance, const QString& text = {});
+    bool waitForText(const QString& expected, int timeoutMs = 5000);
+    bool selectAll();
+    void close();
+
+    unsigned long windowId() const { return m_windowId; }
+    QString text() const { return m_text; }
+    bool isActive() const { return m_active; }
+
+private:
+    void readOutput();
+
+    std::unique_ptr<QProcess> m_process;
+    QByteArray m_buffer;
+    unsigned long m_windowId = 0;
+    QString m_text;
+    bool m_active = false;
+    bool m_selected = false;
+};
+
+// Runs a program to its end (at most `timeoutMs`), with the event loop running; its exit status,
+// or -1 when it did not finish.
+int run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
+        int timeoutMs = 15000);
+
+// Speaks the text into a WAV file with espeak-ng; false when that fails.
+bool makeSpeech(const QString& text, const QString& wavPath);
+
+// Plays a WAV into the desktop's fake microphone and waits until it has been played.
+bool speakIntoMicrophone(const QString& wavPath);
+
+// The duration of a WAV file in seconds, read from its header.
+std::optional<double> wavDuration(const QString& wavPath);
+
+} // namespace DesktopTest

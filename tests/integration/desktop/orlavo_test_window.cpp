@@ -1,0 +1,91 @@
+// A text window for the desktop tests: a plain text editor that says on standard output what it
+// holds and obeys commands on standard input.
+//
+//   orlavo_test_window --class CLASS --instance INSTANCE [--text INITIAL]
+//
+// Output lines: "window <id>" once shown, "active" / "inactive" as the focus comes and goes,
+// "text <percent-encoded content>" after every change. Input lines: "select" (select everything:
+// the window then owns the primary selection), "quit".
+#include <QApplication>
+#include <QClipboard>
+#include <QCommandLineParser>
+#include <QPlainTextEdit>
+#include <QSocketNotifier>
+#include <QUrl>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void say(const QByteArray& line) {
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QByteArray argumentAfter(int argc, char** argv, const char* name) {
+    for (int index = 1; index + 1 < argc; ++index) {
+        if (qstrcmp(argv[index], name) == 0) {
+            return argv[index + 1];
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // The WM_CLASS instance is read when the application starts; the class is its name.
+    const QByteArray instance = argumentAfter(argc, argv, "--instance");
+    if (!instance.isEmpty()) {
+        qputenv("RESOURCE_NAME", instance);
+    }
+    QApplication application(argc, argv);
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("class"), QStringLiteral("WM_CLASS class"), QStringLiteral("class")});
+    parser.addOption(
+        {QStringLiteral("instance"), QStringLiteral("WM_CLASS instance"), QStringLiteral("instance")});
+    parser.addOption({QStringLiteral("text"), QStringLiteral("initial text"), QStringLiteral("text")});
+    parser.process(application);
+    QApplication::setApplicationName(parser.value(QStringLiteral("class")));
+
+    QPlainTextEdit editor;
+    editor.setWindowTitle(parser.value(QStringLiteral("class")) + QStringLiteral(" test window"));
+    editor.setPlainText(parser.value(QStringLiteral("text")));
+    editor.resize(640, 200);
+    QObject::connect(&editor, &QPlainTextEdit::textChanged,
+                     [&editor] { say("text " + QUrl::toPercentEncoding(editor.toPlainText())); });
+    QObject::connect(&application, &QApplication::focusChanged,
+                     [&editor](QWidget*, QWidget* now) { say(now == &editor ? "active" : "inactive"); });
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (count <= 0) {
+            QApplication::quit();
+            return;
+        }
+        pending.append(buffer, static_cast<qsizetype>(count));
+        qsizetype end = 0;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray command = pending.left(end).trimmed();
+            pending.remove(0, end + 1);
+            if (command == "select") {
+                editor.selectAll();
+                QGuiApplication::clipboard()->setText(editor.textCursor().selectedText(),
+                                                      QClipboard::Selection);
+                say("selected");
+            } else if (command == "quit") {
+                QApplication::quit();
+            }
+        }
+    });
+
+    editor.show();
+    editor.activateWindow();
+    say("window " + QByteArray::number(static_cast<qulonglong>(editor.winId())));
+    return QApplication::exec();
+}

@@ -1,0 +1,310 @@
+// The platform-free services of dictation (hotkey monitor, audio capture, paste) running on the
+// Linux desktop layer against the real X server, clipboard and sound server.
+#include "DesktopTestSupport.h"
+#include "audio/AudioCaptureService.h"
+#include "hotkey/HotkeyMonitor.h"
+#include "hotkey/KeyCodes.h"
+#include "input/SyntheticKeyLedger.h"
+#include "paste/PasteService.h"
+#include "pulse/PulseAudioInput.h"
+#include "qt/QtClipboardPasteboard.h"
+#include "time/QtScheduler.h"
+#include "x11/X11ConnectionProvider.h"
+#include "x11/X11FrontApplication.h"
+#include "x11/X11KeyEventSource.h"
+#include "x11/X11SelectedTextReader.h"
+#include "x11/XTestKeySynthesizer.h"
+
+#include <QCoroTask>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <X11/XKBlib.h>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+QString signalName(HotkeySignal signal) {
+    switch (signal) {
+    case HotkeySignal::ready:
+        return QStringLiteral("ready");
+    case HotkeySignal::keyDown:
+        return QStringLiteral("keyDown");
+    case HotkeySignal::keyUp:
+        return QStringLiteral("keyUp");
+    case HotkeySignal::toggleOn:
+        return QStringLiteral("toggleOn");
+    case HotkeySignal::toggleOff:
+        return QStringLiteral("toggleOff");
+    case HotkeySignal::cancel:
+        return QStringLiteral("cancel");
+    case HotkeySignal::reEnable:
+        return QStringLiteral("reEnable");
+    }
+    return {};
+}
+
+bool capsLockIsOn(DesktopTest::XClient& client) {
+    XkbStateRec state;
+    XkbGetState(client.display(), XkbUseCoreKbd, &state);
+    return (state.locked_mods & LockMask) != 0;
+}
+
+QByteArray clipboardText() {
+    QByteArray text;
+    DesktopTest::run(QStringLiteral("xclip"),
+                     {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")},
+                     &text);
+    return text;
+}
+
+} // namespace
+
+class tst_DictationServicesOnTheDesktop : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void holdingTheHotkeyRecords_data();
+    void holdingTheHotkeyRecords();
+    void aDoubleTapLatchesAndASecondOneEnds();
+    void capsLockEndsWhereItBegan();
+    void aLostKeyFeedComesBack();
+    void pastesAndPutsTheUsersClipboardBack();
+    void pastesIntoATerminal();
+    void capturesTheMicrophoneIntoAWav();
+
+private:
+    void press(const char* position, bool down, unsigned long delayMs = 0) {
+        m_client->key(m_client->keyCodeOfPosition(position), down, delayMs);
+    }
+    bool waitForSignals(int count) {
+        return QTest::qWaitFor([&] { return m_signals.size() >= count; }, 10000);
+    }
+
+    std::unique_ptr<DesktopTest::XClient> m_client;
+    QtScheduler m_scheduler;
+    std::shared_ptr<SyntheticKeyLedger> m_ledger = std::make_shared<SyntheticKeyLedger>();
+    std::shared_ptr<X11ConnectionProvider> m_connections = std::make_shared<X11ConnectionProvider>();
+    std::unique_ptr<X11KeyEventSource> m_keys;
+    std::unique_ptr<XTestKeySynthesizer> m_synthesizer;
+    QStringList m_signals;
+};
+
+void tst_DictationServicesOnTheDesktop::initTestCase() {
+    if (const QString missing = DesktopTest::missingDesktop(); !missing.isEmpty()) {
+        QSKIP(qPrintable(missing));
+    }
+    m_client = std::make_unique<DesktopTest::XClient>();
+    QVERIFY(m_client->isOpen());
+}
+
+void tst_DictationServicesOnTheDesktop::init() {
+    // The key source stamps with the clock the monitor reads, as the application wires them.
+    m_keys = std::make_unique<X11KeyEventSource>(m_scheduler.clock(), m_ledger);
+    m_synthesizer = std::make_unique<XTestKeySynthesizer>(m_connections, m_ledger, m_scheduler.clock());
+    m_signals.clear();
+}
+
+void tst_DictationServicesOnTheDesktop::cleanup() {
+    m_synthesizer.reset();
+    m_keys.reset();
+}
+
+void tst_DictationServicesOnTheDesktop::holdingTheHotkeyRecords_data() {
+    QTest::addColumn<qint64>("keyCode");
+    QTest::addColumn<quint64>("modifiers");
+    QTest::addColumn<QByteArrayList>("keys"); // modifiers first, the key last
+    QTest::newRow("fn, which is Right Control") << KeyCodes::function << quint64(0) << QByteArrayList{"RCTL"};
+    QTest::newRow("F14") << KeyCodes::f14 << quint64(0) << QByteArrayList{"FK14"};
+    QTest::newRow("Control+Option+Space") << qint64(49) << (ModifierFlags::control | ModifierFlags::option)
+                                          << QByteArrayList{"LCTL", "LALT", "SPCE"};
+}
+
+void tst_DictationServicesOnTheDesktop::holdingTheHotkeyRecords() {
+    QFETCH(qint64, keyCode);
+    QFETCH(quint64, modifiers);
+    QFETCH(QByteArrayList, keys);
+    HotkeyMonitor monitor(HotkeyBinding{keyCode, modifiers, GestureMode::pushToTalk}, *m_keys, *m_synthesizer,
+                          m_scheduler);
+    monitor.setOnSignal([&](HotkeySignal signal) {
+        if (signal != HotkeySignal::ready) {
+            m_signals << signalName(signal);
+        }
+    });
+    monitor.start();
+    QVERIFY(monitor.isRunning());
+
+    for (const QByteArray& key : keys) {
+        press(key.constData(), true);
+    }
+    // The server holds the key for 300 ms; people let go of the modifiers first.
+    for (qsizetype index = 0; index < keys.size(); ++index) {
+        press(keys[index].constData(), false, index == 0 ? 300 : 0);
+    }
+    QVERIFY(waitForSignals(2));
+    QTest::qWait(100);
+    // The special keys are heard on two paths; the owner treats repeats idempotently.
+    m_signals.removeDuplicates();
+    QCOMPARE(m_signals, QStringList({"keyDown", "keyUp"}));
+    monitor.stop();
+}
+
+void tst_DictationServicesOnTheDesktop::aDoubleTapLatchesAndASecondOneEnds() {
+    HotkeyMonitor monitor(HotkeyBinding{49, ModifierFlags::control, GestureMode::pushToTalk}, *m_keys,
+                          *m_synthesizer, m_scheduler);
+    monitor.setOnSignal([&](HotkeySignal signal) {
+        if (signal != HotkeySignal::ready) {
+            m_signals << signalName(signal);
+        }
+    });
+    monitor.start();
+    press("LCTL", true);
+    // Two quick taps latch the recording on; releasing the second keeps it on.
+    press("SPCE", true);
+    press("SPCE", false, 40);
+    press("SPCE", true, 150);
+    press("SPCE", false, 40);
+    QVERIFY(waitForSignals(3));
+    QCOMPARE(m_signals, QStringList({"keyDown", "cancel", "toggleOn"}));
+    // Later, two releases close together end it.
+    press("SPCE", true, 700);
+    press("SPCE", false, 40);
+    press("SPCE", true, 150);
+    press("SPCE", false, 40);
+    press("LCTL", false);
+    QVERIFY(waitForSignals(4));
+    QCOMPARE(m_signals, QStringList({"keyDown", "cancel", "toggleOn", "toggleOff"}));
+    monitor.stop();
+}
+
+void tst_DictationServicesOnTheDesktop::capsLockEndsWhereItBegan() {
+    const bool before = capsLockIsOn(*m_client);
+    HotkeyMonitor monitor(HotkeyBinding{KeyCodes::capsLock, 0, GestureMode::pushToTalk}, *m_keys,
+                          *m_synthesizer, m_scheduler);
+    monitor.setOnSignal([&](HotkeySignal signal) {
+        if (signal != HotkeySignal::ready) {
+            m_signals << signalName(signal);
+        }
+    });
+    monitor.start();
+    // A long press records, and the lock it flipped is flipped back by a synthesised press that
+    // the monitor does not hear.
+    press("CAPS", true);
+    press("CAPS", false, 600);
+    QVERIFY(waitForSignals(2));
+    QTRY_COMPARE(capsLockIsOn(*m_client), before);
+    QTest::qWait(200);
+    QCOMPARE(m_signals, QStringList({"keyDown", "keyUp"}));
+    // A quick tap records nothing and toggles the lock as usual.
+    press("CAPS", true, 600);
+    press("CAPS", false, 50);
+    QTRY_COMPARE(capsLockIsOn(*m_client), !before);
+    QTest::qWait(400);
+    QCOMPARE(m_signals, QStringList({"keyDown", "keyUp"}));
+    monitor.stop();
+    m_client->tap("Caps_Lock");
+    QTRY_COMPARE(capsLockIsOn(*m_client), before);
+}
+
+void tst_DictationServicesOnTheDesktop::aLostKeyFeedComesBack() {
+    HotkeyMonitor monitor(HotkeyBinding{KeyCodes::function, 0, GestureMode::pushToTalk}, *m_keys,
+                          *m_synthesizer, m_scheduler);
+    monitor.setOnSignal([&](HotkeySignal signal) { m_signals << signalName(signal); });
+    monitor.start();
+    m_signals.clear();
+    m_client->killClient(m_keys->connectionResourceBase());
+    QTRY_COMPARE(m_signals, QStringList{"reEnable"});
+    press("RCTL", true);
+    press("RCTL", false, 300);
+    QVERIFY(waitForSignals(3));
+    QCOMPARE(m_signals.mid(1, 2), QStringList({"keyDown", "keyUp"}));
+    monitor.stop();
+}
+
+void tst_DictationServicesOnTheDesktop::pastesAndPutsTheUsersClipboardBack() {
+    QProcess owner;
+    owner.start(QStringLiteral("xclip"),
+                {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
+    QVERIFY(owner.waitForStarted(5000));
+    owner.write("copied by the user");
+    owner.closeWriteChannel();
+    QTRY_COMPARE(clipboardText(), QByteArray("copied by the user"));
+
+    DesktopTest::TestWindow window;
+    QVERIFY(window.start(QStringLiteral("OrlavoNotepad"), QStringLiteral("orlavo-notepad")));
+    QtClipboardPasteboard pasteboard;
+    X11SelectedTextReader selection(m_connections);
+    X11FrontApplication front(m_connections, {});
+    PasteService paste(pasteboard, *m_synthesizer, selection, front, m_scheduler);
+
+    const Result<void> pasted =
+        QCoro::waitFor(paste.insertViaClipboard(QStringLiteral("Hellö from Orlavo ✓")));
+    QVERIFY(pasted.ok());
+    QVERIFY2(window.waitForText(QStringLiteral("Hellö from Orlavo ✓")), qPrintable(window.text()));
+    QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QByteArray("copied by the user"), 5000);
+
+    // Selecting the paste again (Shift+Left) and reading it back as the selection.
+    QVERIFY(paste.selectPreviousText(8).ok());
+    QTRY_COMPARE(QCoro::waitFor(paste.selectedText()), std::optional<QString>(QStringLiteral("Orlavo ✓")));
+    owner.kill();
+    owner.waitForFinished(2000);
+}
+
+void tst_DictationServicesOnTheDesktop::pastesIntoATerminal() {
+    QTemporaryDir directory;
+    const QString received = directory.filePath(QStringLiteral("received"));
+    QProcess xterm;
+    xterm.start(QStringLiteral("xterm"), {QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                          QStringLiteral("stty -icanon; head -c 9 > '%1'").arg(received)});
+    QVERIFY(xterm.waitForStarted(5000));
+    X11FrontApplication front(m_connections, {});
+    QTRY_VERIFY_WITH_TIMEOUT(front.current() && front.current()->windowClass == QLatin1String("XTerm"),
+                             10000);
+
+    QtClipboardPasteboard pasteboard;
+    X11SelectedTextReader selection(m_connections);
+    PasteService paste(pasteboard, *m_synthesizer, selection, front, m_scheduler);
+    QVERIFY(QCoro::waitFor(paste.insertViaClipboard(QStringLiteral("ls -la ~/"))).ok());
+    QTRY_COMPARE_WITH_TIMEOUT(xterm.state(), QProcess::NotRunning, 10000);
+    QFile file(received);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("ls -la ~/"));
+}
+
+void tst_DictationServicesOnTheDesktop::capturesTheMicrophoneIntoAWav() {
+    QTemporaryDir directory;
+    const QString speech = directory.filePath(QStringLiteral("speech.wav"));
+    QVERIFY(DesktopTest::makeSpeech(QStringLiteral("Please write this sentence down for me."), speech));
+    const double spoken = DesktopTest::wavDuration(speech).value_or(0);
+    QVERIFY(spoken > 1.0);
+
+    PulseAudioInput input;
+    AudioCaptureService capture(input, m_scheduler);
+    float loudest = 0;
+    capture.setOnAudioLevel([&](float level) { loudest = std::max(loudest, level); });
+    QVERIFY(QCoro::waitFor(capture.startCapture()).ok());
+    QVERIFY(DesktopTest::speakIntoMicrophone(speech));
+    const Result<AudioCaptureResult> result = capture.stopCapture();
+    QVERIFY(result.ok());
+
+    const QByteArray& wav = result->wavData;
+    QCOMPARE(wav.left(4), QByteArray("RIFF"));
+    quint32 rate = 0;
+    quint32 dataSize = 0;
+    std::memcpy(&rate, wav.constData() + 24, 4);
+    std::memcpy(&dataSize, wav.constData() + 40, 4);
+    QCOMPARE(rate, 16000u);
+    QCOMPARE(qsizetype(dataSize), wav.size() - 44);
+    const double recorded = dataSize / 32000.0;
+    QCOMPARE_GE(recorded, spoken);
+    QCOMPARE_LE(std::abs(recorded - result->durationMs / 1000.0), 0.1);
+    QVERIFY(capture.hasVoiceActivity(wav, 300.0));
+    QCOMPARE_GT(loudest, 0.1f);
+}
+
+QTEST_MAIN(tst_DictationServicesOnTheDesktop)
+#include "tst_DictationServicesOnTheDesktop.moc"

@@ -1,0 +1,189 @@
+#include "DesktopTestSupport.h"
+#include "paste/TerminalEmulators.h"
+#include "x11/X11ConnectionProvider.h"
+#include "x11/X11FrontApplication.h"
+#include "x11/X11SelectedTextReader.h"
+
+#include <QCoroTask>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using PasteChord = TerminalEmulators::PasteChord;
+Q_DECLARE_METATYPE(PasteChord)
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& contents) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+std::optional<QString> readSelection(X11SelectedTextReader& reader) {
+    return QCoro::waitFor(reader.selectedText());
+}
+
+} // namespace
+
+class tst_X11FocusedWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void namesTheActiveApplication_data();
+    void namesTheActiveApplication();
+    void aWindowThatVanishedIsNoApplication();
+    void readsTheSelectionOfTheActiveApplicationOnly();
+    void anOwnerThatDoesNotAnswerIsNoSelection();
+
+private:
+    QTemporaryDir m_applications;
+    std::shared_ptr<X11ConnectionProvider> m_connections = std::make_shared<X11ConnectionProvider>();
+    std::unique_ptr<DesktopTest::XClient> m_client;
+};
+
+void tst_X11FocusedWindow::initTestCase() {
+    if (const QString missing = DesktopTest::missingDesktop(); !missing.isEmpty()) {
+        QSKIP(qPrintable(missing));
+    }
+    m_client = std::make_unique<DesktopTest::XClient>();
+    QVERIFY(m_client->isOpen());
+    // Installed applications, as desktop files describe them.
+    writeFile(m_applications.filePath(QStringLiteral("mail.desktop")),
+              "[Desktop Entry]\nType=Application\nName=Test Mail\nStartupWMClass=OrlavoMailTest\n");
+    writeFile(m_applications.filePath(QStringLiteral("org.example.OrlavoNotes.desktop")),
+              "[Desktop Entry]\nType=Application\nName=Orlavo Notes\n");
+    writeFile(m_applications.filePath(QStringLiteral("vendor/orlavoterm.desktop")),
+              "[Desktop Entry]\nType=Application\nName=Test Term\nStartupWMClass=OrlavoTerm\n"
+              "Categories=System;TerminalEmulator;\n");
+}
+
+void tst_X11FocusedWindow::namesTheActiveApplication_data() {
+    QTest::addColumn<QString>("windowClass");
+    QTest::addColumn<QString>("instance");
+    QTest::addColumn<QString>("displayName");
+    QTest::addColumn<bool>("declaredTerminal");
+    QTest::addColumn<PasteChord>("chord");
+    QTest::newRow("desktop file by window class") << "OrlavoMailTest"
+                                                  << "orlavo-mail"
+                                                  << "Test Mail" << false << PasteChord::controlV;
+    QTest::newRow("desktop file by reverse-domain id") << "OrlavoNotes"
+                                                       << "orlavonotes"
+                                                       << "Orlavo Notes" << false << PasteChord::controlV;
+    QTest::newRow("declared terminal") << "OrlavoTerm"
+                                       << "orlavoterm"
+                                       << "Test Term" << true << PasteChord::controlShiftV;
+    QTest::newRow("known terminal") << "kitty"
+                                    << "kitty"
+                                    << "kitty" << false << PasteChord::controlShiftV;
+    QTest::newRow("primary-only terminal") << "URxvt"
+                                           << "urxvt"
+                                           << "URxvt" << false << PasteChord::shiftInsert;
+    QTest::newRow("unknown application") << "Zzyzx"
+                                         << "zzyzx"
+                                         << "Zzyzx" << false << PasteChord::controlV;
+}
+
+void tst_X11FocusedWindow::namesTheActiveApplication() {
+    QFETCH(QString, windowClass);
+    QFETCH(QString, instance);
+    QFETCH(QString, displayName);
+    QFETCH(bool, declaredTerminal);
+    QFETCH(PasteChord, chord);
+    const X11FrontApplication front(m_connections, {m_applications.path()});
+    DesktopTest::TestWindow window;
+    QVERIFY(window.start(windowClass, instance));
+    QTRY_VERIFY(front.current() && front.current()->windowClass == windowClass);
+
+    const FrontApplicationInfo info = *front.current();
+    QCOMPARE(info.displayName, displayName);
+    QCOMPARE(info.instanceName, instance);
+    QCOMPARE(info.isTerminalEmulator, declaredTerminal);
+    QCOMPARE(TerminalEmulators::pasteChordFor(info), chord);
+}
+
+void tst_X11FocusedWindow::aWindowThatVanishedIsNoApplication() {
+    const X11FrontApplication front(m_connections, {m_applications.path()});
+    DesktopTest::TestWindow window;
+    QVERIFY(window.start(QStringLiteral("OrlavoMailTest"), QStringLiteral("orlavo-mail")));
+    QTRY_VERIFY(front.current().has_value());
+
+    // The window manager's answer outlived the window: it closed between the two questions.
+    const unsigned long gone = m_client->createWindow("gone", "Gone", false);
+    m_client->destroyWindow(gone);
+    m_client->setActiveWindowProperty(gone);
+    QCOMPARE(front.current(), std::nullopt);
+    m_client->setActiveWindowProperty(0);
+    QCOMPARE(front.current(), std::nullopt);
+
+    // Nothing broke: the next question about a live window is answered.
+    m_client->setActiveWindowProperty(window.windowId());
+    QVERIFY(front.current().has_value());
+    QCOMPARE(front.current()->displayName, QStringLiteral("Test Mail"));
+}
+
+void tst_X11FocusedWindow::readsTheSelectionOfTheActiveApplicationOnly() {
+    X11SelectedTextReader reader(m_connections);
+    DesktopTest::TestWindow window;
+    QVERIFY(window.start(QStringLiteral("OrlavoEditor"), QStringLiteral("orlavo-editor"),
+                         QStringLiteral("  make this formal, ünïcode ✓ ")));
+    QCOMPARE(readSelection(reader), std::nullopt);
+    QVERIFY(window.selectAll());
+    QCOMPARE(readSelection(reader), std::optional<QString>(QStringLiteral("  make this formal, ünïcode ✓ ")));
+
+    // Two questions at once get the one answer.
+    auto first = reader.selectedText();
+    auto second = reader.selectedText();
+    QCOMPARE(QCoro::waitFor(std::move(second)),
+             std::optional<QString>(QStringLiteral("  make this formal, ünïcode ✓ ")));
+    QCOMPARE(QCoro::waitFor(std::move(first)),
+             std::optional<QString>(QStringLiteral("  make this formal, ünïcode ✓ ")));
+
+    // Another window in front: the selection left behind in the first one is not the user's now.
+    DesktopTest::TestWindow other;
+    QVERIFY(other.start(QStringLiteral("OrlavoOther"), QStringLiteral("orlavo-other")));
+    QCOMPARE(readSelection(reader), std::nullopt);
+
+    // A selection owned by a program without a window in front is ignored too.
+    QProcess owner;
+    owner.start(QStringLiteral("xclip"),
+                {QStringLiteral("-selection"), QStringLiteral("primary"), QStringLiteral("-quiet")});
+    QVERIFY(owner.waitForStarted(5000));
+    owner.write("from elsewhere");
+    owner.closeWriteChannel();
+    QTRY_VERIFY([] {
+        QByteArray held;
+        DesktopTest::run(QStringLiteral("xclip"),
+                         {QStringLiteral("-selection"), QStringLiteral("primary"), QStringLiteral("-o")},
+                         &held);
+        return held == "from elsewhere";
+    }());
+    QCOMPARE(readSelection(reader), std::nullopt);
+    owner.kill();
+    owner.waitForFinished(2000);
+}
+
+void tst_X11FocusedWindow::anOwnerThatDoesNotAnswerIsNoSelection() {
+    X11SelectedTextReader reader(m_connections, 0.2);
+    // This client never reads its events, so it never answers the request for its selection.
+    const unsigned long window = m_client->createWindow("orlavo-silent", "OrlavoSilent");
+    m_client->activate(window);
+    QTRY_COMPARE(m_client->activeWindow(), window);
+    m_client->ownPrimarySelection(window);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QCOMPARE(readSelection(reader), std::nullopt);
+    // It was asked and waited for: the owner is the active window's client.
+    QCOMPARE_GE(elapsed.elapsed(), 190);
+    m_client->destroyWindow(window);
+}
+
+QTEST_MAIN(tst_X11FocusedWindow)
+#include "tst_X11FocusedWindow.moc"
