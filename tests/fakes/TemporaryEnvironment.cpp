@@ -1,7 +1,10 @@
 #include "TemporaryEnvironment.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
+#include <ctime>
 #include <optional>
 
 TemporaryEnvironment::TemporaryEnvironment() {
@@ -19,10 +22,27 @@ TemporaryEnvironment::~TemporaryEnvironment() {
             qunsetenv(it->first.constData());
         }
     }
+    tzset();
 }
 
 void TemporaryEnvironment::set(const char* name, const QByteArray& value) {
     m_saved.append(
         {QByteArray(name), qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
     qputenv(name, value);
+    tzset();
+}
+
+QString TemporaryEnvironment::write(const QString& name, const QByteArray& bytes) const {
+    const QString file = QDir(path()).filePath(name);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile out(file);
+    if (out.open(QIODevice::WriteOnly)) {
+        out.write(bytes);
+    }
+    return file;
+}
+
+QByteArray TemporaryEnvironment::read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }

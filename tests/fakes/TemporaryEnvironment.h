@@ -19,8 +19,14 @@ public:
     QString path() const { return m_directory.path(); }
     QString filePath(const QString& name) const { return m_directory.filePath(name); }
 
-    // Sets a variable for the lifetime of this object.
+    // Sets a variable for the lifetime of this object (TZ takes effect at once).
     void set(const char* name, const QByteArray& value);
+
+    // Writes `bytes` to `name` (relative to this directory, or absolute), making its folders;
+    // returns the file's path.
+    QString write(const QString& name, const QByteArray& bytes) const;
+    // The bytes of the file at `path`; "<unreadable>" when it cannot be read.
+    static QByteArray read(const QString& path);
 
 private:
     QTemporaryDir m_directory;

@@ -21,15 +21,12 @@ void tst_HotkeyFormatter::display() {
     };
     QCOMPARE(shown(49, 0xC0000), u"⌃⌥ Space"_s);
     QCOMPARE(shown(63, 0), u"Fn"_s);
-    QCOMPARE(shown(57, 0), u"Caps Lock"_s);
     QCOMPARE(shown(40, command), u"⌘ K"_s);
     QCOMPARE(shown(96, 0), u"F5"_s);
-    QCOMPARE(shown(110, 0), u"Key 110"_s);
     QCOMPARE(shown(110, shift | command), u"⇧⌘ Key 110"_s);
     QCOMPARE(shown(0, command | shift | option | control), u"⌃⌥⇧⌘ A"_s);
     // Caps Lock, fn and unknown bits have no symbol.
     QCOMPARE(shown(42, capsLock | function | 0x1), u"\\"_s);
-    QCOMPARE(shown(22, option), u"⌥ 6"_s);
 }
 
 void tst_HotkeyFormatter::keyTable() {

@@ -21,65 +21,58 @@ QDateTime utc(int day, int hour, int minute) {
     return QDateTime(QDate(2026, 1, day), QTime(hour, minute), Qt::UTC);
 }
 
-QByteArray contentsOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& contents) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-
 const QByteArray todaysHeading = "## Thursday, January 15, 2026";
 
 } // namespace
 
+// The notes journal and the bookmark that finds it again.
 class tst_NotesService : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void init() { m_clock.setNow(utc(15, 12, 0)); }
     void journalGrowsDayByDay();
     void localizedStamps();
     void existingFiles_data();
     void existingFiles();
-    void bookmarkedFileMovedOrGone();
+    void bookmarkFollowsTheFile();
     void failuresLeaveTheJournalAsItWas();
+
+private:
+    VirtualClock m_clock{utc(15, 12, 0)};
+    NotesService m_notes{m_clock, u"en_US"_s, u"UTC"_s};
 };
 
 void tst_NotesService::journalGrowsDayByDay() {
     TemporaryEnvironment environment;
     environment.set("HOME", environment.path().toUtf8());
-    VirtualClock clock(utc(15, 12, 0));
-    NotesService notes(clock, u"en_US"_s, u"UTC"_s);
-    const QString path = notes.defaultNotesPath().value();
+    const QString path = m_notes.defaultNotesPath().value();
     QCOMPARE(path, AppPaths::documentsDirectory() + u"/PTT-Notes.md"_s);
     QVERIFY(path.startsWith(environment.path()));
 
     QByteArray expected = "# PTT Voice Notes\n\n\n" + todaysHeading + "\n\n- **12:00** — first note\n";
-    QCOMPARE(notes.saveNote(u"first note"_s, std::nullopt).value(),
+    QCOMPARE(m_notes.saveNote(u"first note"_s, std::nullopt).value(),
              (NoteSaveResult{QUrl::fromLocalFile(path), 1}));
-    QCOMPARE(contentsOf(path), expected);
+    QCOMPARE(TemporaryEnvironment::read(path), expected);
 
-    clock.setNow(utc(15, 18, 45));
-    QCOMPARE(notes.saveNote(u"same day"_s, std::nullopt).value().totalNotes, 2);
+    m_clock.setNow(utc(15, 18, 45));
+    QCOMPARE(m_notes.saveNote(u"same day"_s, std::nullopt).value().totalNotes, 2);
     expected += "- **18:45** — same day\n";
-    QCOMPARE(contentsOf(path), expected);
+    QCOMPARE(TemporaryEnvironment::read(path), expected);
 
     // A dictated line that starts like an entry counts as one.
-    clock.setNow(utc(16, 7, 5));
-    QCOMPARE(notes.saveNote(u"next day\n- **not** a note"_s, std::nullopt).value().totalNotes, 4);
+    m_clock.setNow(utc(16, 7, 5));
+    QCOMPARE(m_notes.saveNote(u"next day\n- **not** a note"_s, std::nullopt).value().totalNotes, 4);
     expected += "\n## Friday, January 16, 2026\n\n- **07:05** — next day\n- **not** a note\n";
-    QCOMPARE(contentsOf(path), expected);
+    QCOMPARE(TemporaryEnvironment::read(path), expected);
 }
 
 void tst_NotesService::localizedStamps() {
-    VirtualClock clock;
-    const NotesService spanish(clock, u"es_ES"_s, u"Europe/Madrid"_s);
+    const NotesService spanish(m_clock, u"es_ES"_s, u"Europe/Madrid"_s);
     // 23:30 UTC is already the next day in Madrid.
     QCOMPARE(spanish.dayHeading(utc(15, 23, 30)), u"## viernes, 16 de enero de 2026"_s);
     QCOMPARE(spanish.timeOfDay(utc(15, 23, 30)), u"0:30"_s);
-    const NotesService american(clock, u"en_US"_s, u"America/New_York"_s);
+    const NotesService american(m_clock, u"en_US"_s, u"America/New_York"_s);
     QCOMPARE(american.dayHeading(utc(15, 22, 15)), u"## Thursday, January 15, 2026"_s);
     QCOMPARE(american.timeOfDay(utc(15, 22, 15)), u"17:15"_s);
 }
@@ -107,55 +100,54 @@ void tst_NotesService::existingFiles() {
     QFETCH(QByteArray, after);
     QFETCH(int, total);
     TemporaryEnvironment environment;
-    const QString path = environment.filePath(u"chosen.md"_s);
-    QVERIFY(writeFile(path, before));
-    VirtualClock clock(utc(15, 12, 0));
-    NotesService notes(clock, u"en_US"_s, u"UTC"_s);
-    QCOMPARE(notes.saveNote(u"x"_s, FileBookmark::create(path).value()).value().totalNotes, total);
-    QCOMPARE(contentsOf(path), after);
+    const QString path = environment.write(u"chosen.md"_s, before);
+    QCOMPARE(m_notes.saveNote(u"x"_s, FileBookmark::create(path).value()).value().totalNotes, total);
+    QCOMPARE(TemporaryEnvironment::read(path), after);
 }
 
-void tst_NotesService::bookmarkedFileMovedOrGone() {
+void tst_NotesService::bookmarkFollowsTheFile() {
     TemporaryEnvironment environment;
-    VirtualClock clock(utc(15, 12, 0));
-    NotesService notes(clock, u"en_US"_s, u"UTC"_s);
     const QString folder = environment.filePath(u"journal"_s);
-    QVERIFY(QDir().mkpath(folder));
-    QVERIFY(writeFile(folder + u"/notes.md"_s, "kept\n"));
-    const QByteArray bookmark = FileBookmark::create(folder + u"/notes.md"_s).value();
+    const QByteArray bookmark =
+        FileBookmark::create(environment.write(u"journal/notes.md"_s, "kept\n")).value();
 
     QVERIFY(QFile::rename(folder + u"/notes.md"_s, folder + u"/renamed.md"_s));
-    QCOMPARE(notes.saveNote(u"moved"_s, bookmark).value().url,
+    QCOMPARE(m_notes.saveNote(u"moved"_s, bookmark).value().url,
              QUrl::fromLocalFile(folder + u"/renamed.md"_s));
-    QCOMPARE(contentsOf(folder + u"/renamed.md"_s), "kept\n\n" + todaysHeading + "\n\n- **12:00** — moved\n");
+    QCOMPARE(TemporaryEnvironment::read(folder + u"/renamed.md"_s),
+             "kept\n\n" + todaysHeading + "\n\n- **12:00** — moved\n");
     QVERIFY(!QFile::exists(folder + u"/notes.md"_s));
+    // A file at the old path again (an editor's atomic save makes a new inode) wins.
+    environment.write(u"journal/notes.md"_s, {});
+    QCOMPARE(FileBookmark::resolve(bookmark).value(), folder + u"/notes.md"_s);
 
     // Its folder gone, the bookmark fails and nothing is created.
     QVERIFY(QDir(folder).removeRecursively());
-    const auto failed = notes.saveNote(u"lost"_s, bookmark);
+    const auto failed = m_notes.saveNote(u"lost"_s, bookmark);
     QVERIFY(!failed.ok());
     QCOMPARE(failed.error().domain, ErrorDomain::file);
     QVERIFY(!QFileInfo::exists(folder));
-    QVERIFY(!notes.saveNote(u"lost"_s, QByteArray("not a bookmark")).ok());
+
+    QVERIFY(!FileBookmark::create(u"relative/path.md"_s).ok());
+    for (const QByteArray& damaged : {QByteArray("not a bookmark"), QByteArray(R"({"path":"relative.md"})"),
+                                      QByteArray(R"({"path":42})"), QByteArray("[]")}) {
+        QVERIFY2(!FileBookmark::resolve(damaged).ok(), damaged.constData());
+    }
 }
 
 void tst_NotesService::failuresLeaveTheJournalAsItWas() {
     TemporaryEnvironment environment;
-    VirtualClock clock(utc(15, 12, 0));
-    NotesService notes(clock, u"en_US"_s, u"UTC"_s);
-
     // The folder cannot be created (a file stands there), or the journal path is a folder.
-    const QString blocker = environment.filePath(u"blocker"_s);
-    QVERIFY(writeFile(blocker, "not a folder"));
-    QVERIFY(!notes.saveNote(u"x"_s, FileBookmark::create(blocker + u"/notes.md"_s).value()).ok());
-    QCOMPARE(contentsOf(blocker), QByteArray("not a folder"));
+    const QString blocker = environment.write(u"blocker"_s, "not a folder");
+    QVERIFY(!m_notes.saveNote(u"x"_s, FileBookmark::create(blocker + u"/notes.md"_s).value()).ok());
+    QCOMPARE(TemporaryEnvironment::read(blocker), QByteArray("not a folder"));
     QVERIFY(QDir().mkpath(environment.filePath(u"folder.md"_s)));
-    QVERIFY(!notes.saveNote(u"x"_s, FileBookmark::create(environment.filePath(u"folder.md"_s)).value()).ok());
+    QVERIFY(
+        !m_notes.saveNote(u"x"_s, FileBookmark::create(environment.filePath(u"folder.md"_s)).value()).ok());
 
     // A write that fails part-way, as on a full disk, is taken back whole.
-    const QString path = environment.filePath(u"journal.md"_s);
     const QByteArray journal = todaysHeading + "\n\n- **11:00** — a\n";
-    QVERIFY(writeFile(path, journal));
+    const QString path = environment.write(u"journal.md"_s, journal);
     const QByteArray bookmark = FileBookmark::create(path).value();
     rlimit previous{};
     QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
@@ -163,20 +155,20 @@ void tst_NotesService::failuresLeaveTheJournalAsItWas() {
     small.rlim_cur = static_cast<rlim_t>(journal.size() + 10);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto failed = notes.saveNote(QString(200, u'z'), bookmark);
+    const auto failed = m_notes.saveNote(QString(200, u'z'), bookmark);
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
     QVERIFY(!failed.ok());
     QCOMPARE(failed.error().domain, ErrorDomain::file);
-    QCOMPARE(contentsOf(path), journal);
-    QVERIFY(notes.saveNote(u"fits"_s, bookmark).ok());
-    QCOMPARE(contentsOf(path), journal + "- **12:00** — fits\n");
+    QCOMPARE(TemporaryEnvironment::read(path), journal);
+    QVERIFY(m_notes.saveNote(u"fits"_s, bookmark).ok());
+    QCOMPARE(TemporaryEnvironment::read(path), journal + "- **12:00** — fits\n");
 
     // A journal the user made read-only is not replaced behind their back (root may write anyway).
     if (::geteuid() != 0) {
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
-        QVERIFY(!notes.saveNote(u"x"_s, bookmark).ok());
-        QCOMPARE(contentsOf(path), journal + "- **12:00** — fits\n");
+        QVERIFY(!m_notes.saveNote(u"x"_s, bookmark).ok());
+        QCOMPARE(TemporaryEnvironment::read(path), journal + "- **12:00** — fits\n");
     }
 }
 

@@ -5,73 +5,43 @@
 #include "settings/KeychainService.h"
 #include "settings/SettingsStore.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTest>
 
 #include <nlohmann/json.hpp>
 
-namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-} // namespace
+using namespace Qt::Literals::StringLiterals;
 
 class tst_SettingsStore : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void firstLaunch();
-    void saveThenLoadThroughTheFile();
+    void firstLaunchThenSaveAndLoadThroughTheFile();
     void valuesKeepTheirKindAndBytes();
     void damagedFileIsMovedAsideNotOverwritten();
     void undecodableRecordIsKeptAsideBeforeSave();
-    void credentials_data();
     void credentials();
 };
 
-void tst_SettingsStore::firstLaunch() {
-    TemporaryEnvironment environment;
-    JsonFileKeyValueStore defaults(AppPaths::defaultsFile());
-    SettingsStore store(defaults);
-    KeychainService keychain(defaults);
-
-    QCOMPARE(store.load(), PTTSettings::defaults());
-    QVERIFY(!store.isSetupCompleted());
-    QVERIFY(!keychain.read(KeychainService::apiKeyAccount));
-    QVERIFY(!keychain.read(KeychainService::backendTokenAccount));
-    QVERIFY(!QFile::exists(AppPaths::defaultsFile())); // reading writes nothing
-}
-
-void tst_SettingsStore::saveThenLoadThroughTheFile() {
+void tst_SettingsStore::firstLaunchThenSaveAndLoadThroughTheFile() {
     TemporaryEnvironment environment;
     PTTSettings settings = PTTSettings::makeDefault();
-    settings.sttPrompt = QStringLiteral("Ñoño, kubectl");
+    settings.sttPrompt = u"Ñoño, kubectl"_s;
     settings.notesPathBookmark = QByteArray("\x01\x02\xfe", 3);
     settings.hotkey = HotkeyBinding{49, 0xC0000, GestureMode::toggle};
     {
         JsonFileKeyValueStore defaults(AppPaths::defaultsFile());
         SettingsStore store(defaults);
+        QCOMPARE(store.load(), PTTSettings::defaults());
+        QVERIFY(!store.isSetupCompleted() && !KeychainService(defaults).read(KeychainService::apiKeyAccount));
+        QVERIFY(!QFile::exists(AppPaths::defaultsFile())); // reading writes nothing
         store.save(settings);
         store.markSetupCompleted();
         QVERIFY(!defaults.lastError());
     }
-    const QFileInfo file(AppPaths::defaultsFile());
-    QCOMPARE(file.permissions() &
+    QCOMPARE(QFile::permissions(AppPaths::defaultsFile()) &
                  (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
              QFile::Permissions());
-    QVERIFY(file.permissions() & QFile::ReadOwner);
-
     JsonFileKeyValueStore reopened(AppPaths::defaultsFile());
     SettingsStore store(reopened);
     QCOMPARE(store.load(), settings);
@@ -81,53 +51,51 @@ void tst_SettingsStore::saveThenLoadThroughTheFile() {
 
 void tst_SettingsStore::valuesKeepTheirKindAndBytes() {
     TemporaryEnvironment environment;
-    const QString path = environment.filePath(QStringLiteral("defaults.json"));
+    const QString path = environment.filePath(u"defaults.json"_s);
     const QByteArray binary("\x00\xff\x80 not utf-8", 13);
     const QByteArray utf8Json = R"({"text":"añejo ☕"})";
     {
         JsonFileKeyValueStore defaults(path);
-        defaults.setData(QStringLiteral("binary"), binary);
-        defaults.setData(QStringLiteral("json"), utf8Json);
-        defaults.setString(QStringLiteral("text"), QStringLiteral("plain"));
-        defaults.setBool(QStringLiteral("flag"), true);
-        defaults.setString(QStringLiteral("gone"), QStringLiteral("x"));
-        defaults.remove(QStringLiteral("gone"));
+        defaults.setData(u"binary"_s, binary);
+        defaults.setData(u"json"_s, utf8Json);
+        defaults.setString(u"text"_s, u"plain"_s);
+        defaults.setBool(u"flag"_s, true);
+        defaults.setString(u"gone"_s, u"x"_s);
+        defaults.remove(u"gone"_s);
     }
     // An entry this version does not understand survives our writes.
-    auto document = nlohmann::ordered_json::parse(readFile(path).toStdString());
+    auto document = nlohmann::ordered_json::parse(TemporaryEnvironment::read(path).toStdString());
     document["future.key.v2"] = {{"nested", 1}};
-    writeFile(path, QByteArray::fromStdString(document.dump()));
+    environment.write(path, QByteArray::fromStdString(document.dump()));
 
     JsonFileKeyValueStore defaults(path);
-    QCOMPARE(defaults.data(QStringLiteral("binary")), binary);
-    QCOMPARE(defaults.data(QStringLiteral("json")), utf8Json);
-    QCOMPARE(defaults.string(QStringLiteral("text")), QStringLiteral("plain"));
-    QVERIFY(defaults.boolean(QStringLiteral("flag")));
-    QVERIFY(!defaults.value(QStringLiteral("gone")));
+    QCOMPARE(defaults.data(u"binary"_s), binary);
+    QCOMPARE(defaults.data(u"json"_s), utf8Json);
+    QCOMPARE(defaults.string(u"text"_s), u"plain"_s);
+    QVERIFY(defaults.boolean(u"flag"_s));
+    QVERIFY(!defaults.value(u"gone"_s));
     // A value of another kind reads as absent.
-    QVERIFY(!defaults.data(QStringLiteral("text")));
-    QVERIFY(!defaults.boolean(QStringLiteral("text")));
-    QVERIFY(!defaults.value(QStringLiteral("future.key.v2")));
+    QVERIFY(!defaults.data(u"text"_s) && !defaults.boolean(u"text"_s));
+    QVERIFY(!defaults.value(u"future.key.v2"_s));
 
-    defaults.setBool(QStringLiteral("flag"), false);
-    QVERIFY(readFile(path).contains("future.key.v2"));
+    defaults.setBool(u"flag"_s, false);
+    QVERIFY(TemporaryEnvironment::read(path).contains("future.key.v2"));
 }
 
 void tst_SettingsStore::damagedFileIsMovedAsideNotOverwritten() {
     TemporaryEnvironment environment;
-    const QString path = AppPaths::defaultsFile();
     const QByteArray damaged = R"({"ptt.settings.v1": {"data": "{\"backendBase)";
-    writeFile(path, damaged);
+    const QString path = environment.write(AppPaths::defaultsFile(), damaged);
 
     JsonFileKeyValueStore defaults(path);
     QVERIFY(defaults.keptAsidePath().has_value());
-    QCOMPARE(readFile(*defaults.keptAsidePath()), damaged);
+    QCOMPARE(TemporaryEnvironment::read(*defaults.keptAsidePath()), damaged);
     QVERIFY(!QFile::exists(path));
     SettingsStore store(defaults);
     QCOMPARE(store.load(), PTTSettings::defaults());
 
     store.markSetupCompleted();
-    QCOMPARE(readFile(*defaults.keptAsidePath()), damaged);
+    QCOMPARE(TemporaryEnvironment::read(*defaults.keptAsidePath()), damaged);
     QVERIFY(JsonFileKeyValueStore(path).boolean(SettingsStore::setupCompletedKey));
 }
 
@@ -147,47 +115,31 @@ void tst_SettingsStore::undecodableRecordIsKeptAsideBeforeSave() {
     QCOMPARE(defaults.data(SettingsStore::unreadableSettingsKey), newer);
     QCOMPARE(store.load(), edited);
 
-    // A readable record is simply replaced.
-    edited.noteMode = true;
+    // A readable record is simply replaced: what was kept aside stays.
     store.save(edited);
     QCOMPARE(defaults.data(SettingsStore::unreadableSettingsKey), newer);
-
-    // So is a value that is not even data.
-    defaults.setString(SettingsStore::settingsKey, QStringLiteral("garbage"));
+    // A value that is not even data is kept aside too.
+    defaults.setString(SettingsStore::settingsKey, u"garbage"_s);
     QCOMPARE(store.load(), PTTSettings::defaults());
     store.save(edited);
-    QCOMPARE(defaults.string(SettingsStore::unreadableSettingsKey), QStringLiteral("garbage"));
-}
-
-void tst_SettingsStore::credentials_data() {
-    QTest::addColumn<std::optional<QString>>("storedText");
-    QTest::addColumn<std::optional<QString>>("expected");
-
-    QTest::newRow("absent") << std::optional<QString>() << std::optional<QString>();
-    QTest::newRow("empty string reads as empty text") << std::optional(QString()) << std::optional(QString());
-    QTest::newRow("Base64 of UTF-8") << std::optional(QStringLiteral("c2stw7FhbmTDug=="))
-                                     << std::optional(QStringLiteral("sk-ñandú"));
-    QTest::newRow("not Base64") << std::optional(QStringLiteral("sk-plain-text!"))
-                                << std::optional<QString>();
-    QTest::newRow("missing padding") << std::optional(QStringLiteral("YWJjZA")) << std::optional<QString>();
-    QTest::newRow("not UTF-8") << std::optional(QStringLiteral("/w==")) << std::optional<QString>();
+    QCOMPARE(defaults.string(SettingsStore::unreadableSettingsKey), u"garbage"_s);
 }
 
 void tst_SettingsStore::credentials() {
-    QFETCH(std::optional<QString>, storedText);
     InMemoryKeyValueStore defaults;
     KeychainService keychain(defaults);
-    const QString key = QStringLiteral("secret.Kestrov.brevant-api-key");
+    const QString key = u"secret.Kestrov.brevant-api-key"_s;
     QCOMPARE(KeychainService::keyFor(KeychainService::apiKeyAccount), key);
-    if (storedText) {
-        defaults.setString(key, *storedText);
+    QVERIFY(!keychain.read(KeychainService::apiKeyAccount));
+    keychain.write(KeychainService::apiKeyAccount, u"sk-ñandú"_s);
+    QCOMPARE(defaults.string(key), u"c2stw7FhbmTDug=="_s); // Base64 of the UTF-8
+    QCOMPARE(keychain.read(KeychainService::apiKeyAccount), u"sk-ñandú"_s);
+    // A stored value that is not Base64, or not UTF-8 inside, reads as no credential.
+    for (const QString& damaged : {u"sk-plain-text!"_s, u"/w=="_s}) {
+        defaults.setString(key, damaged);
+        QVERIFY2(!keychain.read(KeychainService::apiKeyAccount), qPrintable(damaged));
     }
-    QFETCH(std::optional<QString>, expected);
-    QCOMPARE(keychain.read(KeychainService::apiKeyAccount), expected);
-
-    keychain.write(KeychainService::apiKeyAccount, QStringLiteral("sk-ñandú"));
-    QCOMPARE(defaults.string(key), QStringLiteral("c2stw7FhbmTDug=="));
-    QCOMPARE(keychain.read(KeychainService::apiKeyAccount), QStringLiteral("sk-ñandú"));
+    keychain.write(KeychainService::apiKeyAccount, u"x"_s);
     keychain.remove(KeychainService::apiKeyAccount);
     QVERIFY(!keychain.read(KeychainService::apiKeyAccount));
 }
