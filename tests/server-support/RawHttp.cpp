@@ -1,5 +1,6 @@
 #include "RawHttp.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
 #include <netinet/in.h>
@@ -10,10 +11,7 @@
 namespace RawHttp {
 
 int Exchange::status() const {
-    if (response.rfind("HTTP/1.", 0) != 0 || response.size() < 12) {
-        return 0;
-    }
-    return std::stoi(response.substr(9, 3));
+    return response.rfind("HTTP/1.", 0) == 0 && response.size() >= 12 ? std::stoi(response.substr(9, 3)) : 0;
 }
 
 std::string Exchange::body() const {
@@ -23,67 +21,46 @@ std::string Exchange::body() const {
 
 namespace {
 
-bool complete(const std::string& response) {
-    const auto end = response.find("\r\n\r\n");
+// Whether the head has ended and as many body bytes as it announces have arrived.
+bool complete(const Exchange& exchange) {
+    const auto end = exchange.response.find("\r\n\r\n");
     if (end == std::string::npos) {
         return false;
     }
-    std::string head = response.substr(0, end);
-    for (char& c : head) {
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    }
+    std::string head = exchange.response.substr(0, end);
+    std::transform(head.begin(), head.end(), head.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     const auto field = head.find("\r\ncontent-length:");
-    const std::size_t length = field == std::string::npos ? 0 : std::stoul(head.substr(field + 17));
-    return response.size() >= end + 4 + length;
+    return field == std::string::npos || exchange.body().size() >= std::stoul(head.substr(field + 17));
 }
 
 } // namespace
 
-Exchange send(int port, const std::string& request, std::chrono::milliseconds wait, Until until) {
+Exchange send(int port, const std::string& request, std::chrono::milliseconds wait, bool untilClosed) {
     Exchange exchange;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(std::uint16_t(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return exchange;
-    }
-    std::size_t sent = 0;
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    char buffer[8192];
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                .count();
-        if (left <= 0) {
-            break;
-        }
-        pollfd descriptor{fd, short(POLLIN | (sent < request.size() ? POLLOUT : 0)), 0};
-        if (::poll(&descriptor, 1, int(left)) <= 0) {
-            continue;
-        }
-        if (descriptor.revents & POLLIN) {
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        // Every request fits the socket buffers, so this returns even when the server stops reading.
+        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        char buffer[8192];
+        while (untilClosed || !complete(exchange)) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd descriptor{fd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&descriptor, 1, int(left.count())) <= 0) {
+                break;
+            }
             const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
             if (got <= 0) {
                 exchange.closedByServer = true;
                 break;
             }
             exchange.response.append(buffer, std::size_t(got));
-            if (until == Until::answered && complete(exchange.response)) {
-                break;
-            }
-        } else if (descriptor.revents & POLLOUT) {
-            const ssize_t put = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-            if (put <= 0) {
-                sent = request.size(); // the server stopped reading; keep listening for its answer
-            } else {
-                sent += std::size_t(put);
-            }
-        } else if (descriptor.revents & (POLLHUP | POLLERR)) {
-            exchange.closedByServer = true;
-            break;
         }
     }
     ::close(fd);

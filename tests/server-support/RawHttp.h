@@ -15,12 +15,9 @@ struct Exchange {
     std::string body() const;
 };
 
-enum class Until { answered, closed };
-
-// Sends `request` (or as much as the server takes) and reads until one whole answer has arrived
-// (or, with Until::closed, until the server closes the connection), or `wait` passes. The socket
-// stays open after sending, as for a client that still has more to send.
-Exchange send(int port, const std::string& request, std::chrono::milliseconds wait,
-              Until until = Until::answered);
+// Sends `request` and reads until one whole answer has arrived (with `untilClosed`, until the
+// server closes the connection) or `wait` passes. The socket stays open after sending, as for a
+// client that still has more to send.
+Exchange send(int port, const std::string& request, std::chrono::milliseconds wait, bool untilClosed = false);
 
 } // namespace RawHttp

@@ -8,26 +8,28 @@
 #include <csignal>
 #include <sys/prctl.h>
 
-ServerProcess::ServerProcess()
-    : ServerProcess(Options{}) {}
+namespace {
+
+const QString binary = QStringLiteral(ORLAVO_SERVER_BINARY);
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int exitStatusOf(const QProcess& process) {
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+} // namespace
 
 ServerProcess::ServerProcess(Options options)
-    : m_options(std::move(options)) {
+    : m_environment(std::move(options.environment)) {
     QDir(m_home.path()).mkpath(QStringLiteral("Kestrov"));
-    if (!m_options.configJson.isEmpty()) {
-        QFile file(configDirectory() + QStringLiteral("/server.json"));
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(m_options.configJson);
-        }
+    QFile file(m_home.filePath(QStringLiteral("Kestrov/server.json")));
+    if (!options.configJson.isEmpty() && file.open(QIODevice::WriteOnly)) {
+        file.write(options.configJson);
     }
-}
-
-ServerProcess::~ServerProcess() {
-    stop();
-}
-
-QString ServerProcess::binary() {
-    return QStringLiteral(ORLAVO_SERVER_BINARY);
 }
 
 QProcessEnvironment ServerProcess::environment() const {
@@ -38,7 +40,7 @@ QProcessEnvironment ServerProcess::environment() const {
         }
     }
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path());
-    for (const auto& [name, value] : m_options.environment) {
+    for (const auto& [name, value] : m_environment) {
         environment.insert(QString::fromUtf8(name), QString::fromUtf8(value));
     }
     return environment;
@@ -50,18 +52,11 @@ bool ServerProcess::start(QString* failure) {
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.setStandardErrorFile(m_home.filePath(QStringLiteral("server.log")));
     m_process.setStandardOutputFile(QProcess::nullDevice());
-    m_process.start(binary(), m_options.arguments +
-                                  QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
-    if (!m_process.waitForStarted(10000)) {
-        *failure = QStringLiteral("cannot start %1").arg(binary());
-        return false;
-    }
+    m_process.start(binary, {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
     // Loading the offline model takes about half a second, more on a busy machine.
     const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
-    QDeadlineTimer deadline(60000);
-    while (!deadline.hasExpired()) {
-        const auto match = listening.match(QString::fromUtf8(log()));
-        if (match.hasMatch()) {
+    for (QDeadlineTimer deadline(60000); m_process.waitForStarted(10000) && !deadline.hasExpired();) {
+        if (const auto match = listening.match(QString::fromUtf8(log())); match.hasMatch()) {
             m_port = match.captured(1).toInt();
             return true;
         }
@@ -69,56 +64,48 @@ bool ServerProcess::start(QString* failure) {
             break;
         }
     }
-    *failure = QStringLiteral("the server did not start listening; its log:\n") + QString::fromUtf8(log());
+    *failure =
+        QStringLiteral("%1 did not start listening; its log:\n%2").arg(binary, QString::fromUtf8(log()));
     return false;
 }
 
 int ServerProcess::runToCompletion(const QStringList& arguments, QByteArray* output) {
     QProcess process;
     process.setProcessEnvironment(environment());
-    process.start(binary(), arguments);
+    process.start(binary, arguments);
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished();
         return -1;
     }
     *output = process.readAllStandardOutput() + process.readAllStandardError();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return exitStatusOf(process);
 }
 
 int ServerProcess::stop() {
-    if (m_process.state() == QProcess::NotRunning) {
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000)) {
+            m_process.kill();
+            m_process.waitForFinished();
+            return -1;
+        }
     }
-    m_process.terminate();
-    if (!m_process.waitForFinished(10000)) {
-        m_process.kill();
-        m_process.waitForFinished();
-        return -1;
-    }
-    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    return exitStatusOf(m_process);
 }
 
 std::string ServerProcess::token() const {
-    QFile file(tokenFile());
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return file.readAll().trimmed().toStdString();
+    return contentsOf(tokenFile()).trimmed().toStdString();
 }
 
 QByteArray ServerProcess::log() const {
-    QFile file(m_home.filePath(QStringLiteral("server.log")));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return contentsOf(m_home.filePath(QStringLiteral("server.log")));
 }
 
 long ServerProcess::residentKilobytes() const {
-    QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
     const auto match =
-        QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+) kB")).match(QString::fromUtf8(status.readAll()));
+        QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+) kB"))
+            .match(QString::fromUtf8(contentsOf(QStringLiteral("/proc/%1/status").arg(processId()))));
     return match.hasMatch() ? match.captured(1).toLong() : -1;
 }
 
@@ -129,6 +116,14 @@ std::unique_ptr<httplib::Client> ServerProcess::client() const {
     return client;
 }
 
-httplib::Headers ServerProcess::authorization() const {
-    return {{"Authorization", "Bearer " + token()}};
+httplib::Result ServerProcess::postAudio(const QByteArray& wav, const httplib::Headers& headers) const {
+    httplib::Headers all = authorization();
+    all.insert(headers.begin(), headers.end());
+    return client()->Post("/v1/ptt/transcribe", all, wav.constData(), std::size_t(wav.size()), "audio/wav");
+}
+
+httplib::Result ServerProcess::postEdit(const std::string& json, const std::string& token) const {
+    return client()->Post("/v1/ptt/edit",
+                          {{"Authorization", "Bearer " + (token.empty() ? this->token() : token)}}, json,
+                          "application/json");
 }

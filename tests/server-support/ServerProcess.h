@@ -19,43 +19,41 @@ public:
     struct Options {
         QByteArray configJson;                            // written as server.json when not empty
         QList<QPair<QByteArray, QByteArray>> environment; // on top of a clean environment
-        QStringList arguments;                            // before "--listen 127.0.0.1:0"
     };
 
-    ServerProcess();
-    explicit ServerProcess(Options options);
-    ~ServerProcess();
+    explicit ServerProcess(Options options = {});
+    ~ServerProcess() { stop(); }
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     // Starts the server and waits until it listens. On failure, `failure` says why (with its log).
     bool start(QString* failure);
     // Runs the binary to completion with `arguments` in this configuration; returns its exit
-    // status and its standard output in `output`.
+    // status and its standard output and error in `output`.
     int runToCompletion(const QStringList& arguments, QByteArray* output);
     // Asks the server to stop (SIGTERM); returns its exit status, -1 when it crashed or hung.
     int stop();
 
     int port() const { return m_port; }
     std::string token() const;
-    QString configDirectory() const { return m_home.path() + QStringLiteral("/Kestrov"); }
-    QString tokenFile() const { return configDirectory() + QStringLiteral("/server-token"); }
+    QString tokenFile() const { return m_home.filePath(QStringLiteral("Kestrov/server-token")); }
     QByteArray log() const;
-    bool isRunning() const { return m_process.state() == QProcess::Running; }
     qint64 processId() const { return m_process.processId(); }
     // Resident memory from /proc, in kilobytes.
     long residentKilobytes() const;
 
     std::unique_ptr<httplib::Client> client() const;
-    httplib::Headers authorization() const;
-
-    static QString binary();
+    httplib::Headers authorization() const { return {{"Authorization", "Bearer " + token()}}; }
+    // A transcription (with `headers` besides the token) and an edit (with `token`, by default the
+    // server's own).
+    httplib::Result postAudio(const QByteArray& wav, const httplib::Headers& headers = {}) const;
+    httplib::Result postEdit(const std::string& json, const std::string& token = {}) const;
 
 private:
     QProcessEnvironment environment() const;
 
-    Options m_options;
     QTemporaryDir m_home;
     QProcess m_process;
     int m_port = 0;
+    QList<QPair<QByteArray, QByteArray>> m_environment;
 };

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 namespace Speech {
 
 QByteArray say(const QString& text, const QStringList& soxFormat) {
@@ -25,14 +27,13 @@ QByteArray say(const QString& text, const QStringList& soxFormat) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-int wordsHeard(const QString& expected, const QString& heard) {
+bool heardMost(const QString& expected, const QString& heard) {
     const QStringList heardWords =
         heard.toLower().split(QRegularExpression(QStringLiteral("\\W+")), Qt::SkipEmptyParts);
-    int count = 0;
-    for (const QString& word : expected.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        count += heardWords.contains(word) ? 1 : 0;
-    }
-    return count;
+    const QStringList words = expected.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const auto count = std::count_if(words.begin(), words.end(),
+                                     [&](const QString& word) { return heardWords.contains(word); });
+    return count * 10 >= words.size() * 6;
 }
 
 } // namespace Speech

@@ -13,7 +13,7 @@ QByteArray say(const QString& text, const QStringList& soxFormat = {
                                         QStringLiteral("-r"), QStringLiteral("16000"), QStringLiteral("-c"),
                                         QStringLiteral("1"), QStringLiteral("-b"), QStringLiteral("16")});
 
-// How many of the words of `expected` occur in `heard` (case-insensitive).
-int wordsHeard(const QString& expected, const QString& heard);
+// Whether at least 60% of the words of `expected` occur in `heard` (case-insensitive).
+bool heardMost(const QString& expected, const QString& heard);
 
 } // namespace Speech

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 StandInUpstream::StandInUpstream() {
-    m_chatReply = [](const nlohmann::json&) { return std::string("EDITED"); };
+    reset();
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
         handle(request, response);
     };
@@ -32,6 +32,7 @@ void StandInUpstream::reset() {
     const std::lock_guard lock(m_mutex);
     m_failures.clear();
     m_held.clear();
+    m_chatReply = [](const nlohmann::json&) { return std::string("EDITED"); };
 }
 
 void StandInUpstream::hold(const std::string& path) {

@@ -31,7 +31,7 @@ public:
 
     // Every later request to `path` (e.g. "/v1/chat/completions") answers `status` and `body`.
     void failWith(const std::string& path, int status, const std::string& body);
-    // Forgets the failures and holds set so far.
+    // Forgets the failures, holds and chat reply set so far.
     void reset();
     // Every later request to `path` gets no answer until the stand-in is destroyed.
     void hold(const std::string& path);

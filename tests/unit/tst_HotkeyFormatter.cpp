@@ -39,11 +39,7 @@ void tst_HotkeyFormatter::keyTable() {
         }
     }
     QCOMPARE(named, 74);
-    QCOMPARE(labels.size(), 74);
-    // Modifier keys, the keypad, navigation keys, F17 and the ISO section key have no label.
-    for (const qint64 code : {10, 54, 55, 56, 58, 59, 60, 61, 62, 64, 65, 82, 115, 116, 117, 119, 121}) {
-        QVERIFY2(!HotkeyFormatter::keyName(code), qPrintable(QString::number(code)));
-    }
+    QCOMPARE(labels.size(), 74); // no two keys share a label
 }
 
 QTEST_GUILESS_MAIN(tst_HotkeyFormatter)
