@@ -11,6 +11,10 @@ StandInUpstream::StandInUpstream() {
     m_server.Post(".*", handler);
     m_port = m_server.bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    // A stop() that comes before the listening loop has started is lost, and the destructor would hang.
+    while (m_port > 0 && !m_server.is_running()) {
+        std::this_thread::yield();
+    }
 }
 
 StandInUpstream::~StandInUpstream() {
