@@ -29,9 +29,6 @@ Result<AudioCaptureResult> FakeAudioCaptureService::stopCapture() {
         return PTTError{ErrorDomain::audio, 2, QStringLiteral("No recording is running")};
     }
     m_state = State::idle;
-    if (stopError) {
-        return *stopError;
-    }
     return nextRecording;
 }
 
@@ -45,7 +42,6 @@ void FakeAudioCaptureService::cancelCapture() {
     m_state = State::idle;
 }
 
-bool FakeAudioCaptureService::hasVoiceActivity(const QByteArray&, double threshold) const {
-    lastThreshold = threshold;
+bool FakeAudioCaptureService::hasVoiceActivity(const QByteArray&, double) const {
     return voiceActivity;
 }

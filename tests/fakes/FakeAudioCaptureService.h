@@ -32,11 +32,9 @@ public:
     bool voiceActivity = true;
     double startDelay = 0;
     std::optional<PTTError> startError;
-    std::optional<PTTError> stopError;
 
     int startCount = 0;
     int cancelCount = 0;
-    mutable double lastThreshold = 0;
     ServiceCallLog* log = nullptr;
 
 private:

@@ -8,14 +8,12 @@
 // A journal that only counts.
 class FakeNotesService final : public INotesService {
 public:
-    Result<NoteSaveResult> saveNote(const QString& text,
-                                    const std::optional<QByteArray>& bookmarkData) override {
+    Result<NoteSaveResult> saveNote(const QString& text, const std::optional<QByteArray>&) override {
         logCall(log, QStringLiteral("notes:save:") + text);
         if (saveError) {
             return *saveError;
         }
         saved.append(text);
-        lastBookmark = bookmarkData;
         return NoteSaveResult{QUrl::fromLocalFile(filePath), static_cast<int>(saved.size())};
     }
     Result<QString> defaultNotesPath() const override { return filePath; }
@@ -23,6 +21,5 @@ public:
     QString filePath = QStringLiteral("/home/user/Documents/PTT-Notes.md");
     std::optional<PTTError> saveError;
     QStringList saved;
-    std::optional<QByteArray> lastBookmark;
     ServiceCallLog* log = nullptr;
 };

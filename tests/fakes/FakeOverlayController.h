@@ -10,21 +10,16 @@ class FakeOverlayController final : public IOverlayController {
 public:
     void show(const QString& text, OverlayState state) override {
         record(QStringLiteral("show %1 %2").arg(text, rawValue(state)));
-        visible = true;
     }
     void update(const QString& text, std::optional<OverlayState> state) override {
         record(QStringLiteral("update %1 %2").arg(text, state ? rawValue(*state) : QStringLiteral("-")));
-        lastText = text;
     }
     void hide(double afterSeconds) override {
         record(QStringLiteral("hide ") + QString::number(afterSeconds));
-        visible = false;
     }
     void setAudioLevel(float level) override { audioLevel = level; }
 
     QStringList calls;
-    QString lastText;
-    bool visible = false;
     float audioLevel = 0;
     ServiceCallLog* log = nullptr;
 

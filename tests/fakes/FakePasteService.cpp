@@ -15,7 +15,6 @@ QCoro::Task<Result<void>> FakePasteService::insertViaClipboard(QString text) {
 }
 
 QCoro::Task<std::optional<QString>> FakePasteService::selectedText() {
-    ++selectionReads;
     co_return selection;
 }
 
@@ -24,12 +23,10 @@ Result<void> FakePasteService::selectPreviousText(int characterCount) {
     if (selectionFails) {
         return PTTError{ErrorDomain::platform, 1, QStringLiteral("Keys cannot be posted")};
     }
-    selectedBackwards.append(characterCount);
     return Result<void>::success();
 }
 
 Result<void> FakePasteService::sendKeystroke(quint16 keyCode, quint64 flags) {
     logCall(log, QStringLiteral("key:%1:%2").arg(keyCode).arg(flags));
-    keystrokes.append(keyCode);
     return Result<void>::success();
 }

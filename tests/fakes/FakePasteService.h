@@ -3,7 +3,6 @@
 #include "ServiceCallLog.h"
 #include "paste/IPasteService.h"
 
-#include <QList>
 #include <QStringList>
 
 #include <functional>
@@ -21,9 +20,6 @@ public:
     bool selectionFails = false;
 
     QStringList pasted;
-    QList<int> selectedBackwards;
-    QList<quint16> keystrokes;
-    int selectionReads = 0;
     ServiceCallLog* log = nullptr;
     // Called as each paste is posted.
     std::function<void()> onPaste;

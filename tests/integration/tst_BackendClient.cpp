@@ -9,23 +9,19 @@
 
 #include <QFile>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
 
 namespace {
 
-using SeenRequest = LoopbackHttpServer::Request;
-
 template <typename T>
 QCoro::Task<> keepResult(QCoro::Task<T> task, std::shared_ptr<std::optional<T>> out) {
     out->emplace(co_await std::move(task));
 }
 
-// Runs the call to its end with the event loop turning (the network needs it).
+// Runs the call to its end with the event loop turning (the network and the server need it).
 template <typename T>
 T finish(QCoro::Task<T> task) {
     auto result = std::make_shared<std::optional<T>>();
@@ -36,12 +32,41 @@ T finish(QCoro::Task<T> task) {
     return std::move(**result);
 }
 
-QByteArray bytes(const std::string& text) {
-    return QByteArray::fromStdString(text);
+// The request line and the headers the client may send, as they arrived.
+QStringList described(const LoopbackHttpServer::Request& request) {
+    QStringList lines{QString::fromLatin1(request.method + ' ' + request.path)};
+    for (const char* name :
+         {"content-type", "authorization", "x-ptt-filename", "x-ptt-language-hint", "x-ptt-prompt"}) {
+        if (request.headers.contains(name)) {
+            lines.append(QString::fromUtf8(name + QByteArray(": ") + request.headers.value(name)));
+        }
+    }
+    return lines;
 }
 
-const std::string transcribeAnswer =
+const QByteArray transcribeAnswer =
     R"({"text":"hola","language":"es","durationSeconds":1.5,"requestId":"r1"})";
+const QByteArray healthAnswer =
+    R"({"ok":true,"service":"orlavo-server","groqConfigured":false,"authConfigured":true,"version":"0.1.0"})";
+const QString formatError = "The data couldn’t be read because it isn’t in the correct format.";
+
+// A client of a loopback service that reads its settings at every request.
+struct Service {
+    LoopbackHttpServer server;
+    PTTSettings settings = PTTSettings::defaults();
+    QNetworkAccessManager network;
+    std::unique_ptr<BackendClient> client;
+
+    explicit Service(BackendClient::TokenProvider token = {},
+                     BackendClientOptions options = {.serverTokenFile = {}}) {
+        settings.backendBaseURL = server.url();
+        options.networkAccessManager = &network;
+        client = std::make_unique<BackendClient>([this] { return settings; }, std::move(token), options);
+    }
+    Result<PTTTranscribeResponse> transcribe(const QByteArray& audio = "wav") {
+        return finish(client->transcribe(audio, "ptt.wav", "audio/wav"));
+    }
+};
 
 } // namespace
 
@@ -50,11 +75,8 @@ class tst_BackendClient : public QObject {
 
 private Q_SLOTS:
     void requestsOnTheWire();
-    void optionalHeadersAndTokenAreLeftOut();
     void tokenChoice_data();
     void tokenChoice();
-    void loopbackHosts_data();
-    void loopbackHosts();
     void answers_data();
     void answers();
     void transportFailures();
@@ -63,118 +85,71 @@ private Q_SLOTS:
 };
 
 void tst_BackendClient::requestsOnTheWire() {
-    LoopbackHttpServer server;
-    PTTSettings settings = PTTSettings::defaults();
-    settings.backendBaseURL = server.baseURL();
-    settings.sttLanguage = QStringLiteral("es");
-    settings.sttPrompt = QStringLiteral("kubectl,\r\nÑoño\tpods");
-    int settingsReads = 0;
-    BackendClient client(
-        [&] {
-            ++settingsReads;
-            return settings;
-        },
-        [] { return std::optional(QStringLiteral("sk-1")); }, BackendClientOptions{.serverTokenFile = {}});
+    std::optional<QString> token = "sk-1";
+    Service service([&] { return token; });
+    service.settings.sttLanguage = "es";
+    service.settings.sttPrompt = "kubectl,\r\nÑoño\tpods";
+    LoopbackHttpServer& server = service.server;
 
     const QByteArray audio("RIFF\0\x01\x02\xff-wav", 12);
-    server.reply({200, transcribeAnswer});
-    const auto transcribed =
-        finish(client.transcribe(audio, QStringLiteral("ptt.wav"), QStringLiteral("audio/wav")));
-    QVERIFY(transcribed.ok());
-    QCOMPARE(*transcribed, (PTTTranscribeResponse{QStringLiteral("hola"), QStringLiteral("es"), 1.5,
-                                                  QStringLiteral("r1")}));
-    QCOMPARE(settingsReads, 1);
-
+    server.fallback = {200, transcribeAnswer};
+    QCOMPARE(*service.transcribe(audio), (PTTTranscribeResponse{"hola", "es", 1.5, "r1"}));
     PTTEditRequest request;
     request.mode = PTTEditMode::selectionCommand;
-    request.inputText = QStringLiteral("make it formal");
-    server.reply({200, R"({"text":"Dear Sir","requestId":"e1"})"});
-    const auto editedText = finish(client.edit(request));
-    QCOMPARE(editedText->text, std::optional(QStringLiteral("Dear Sir")));
+    request.inputText = "make it formal";
+    server.fallback = {200, R"({"text":"Dear Sir","requestId":"e1"})"};
+    QCOMPARE(finish(service.client->edit(request))->text, "Dear Sir");
+    server.fallback = {200, healthAnswer};
+    QCOMPARE(*finish(service.client->health()),
+             (PTTHealthResponse{true, "orlavo-server", false, true, "0.1.0"}));
 
-    server.reply({200, R"({"ok":true,"service":"orlavo-server","groqConfigured":false,"authConfigured":true,)"
-                       R"("version":"0.1.0","engine":"local"})"});
-    const auto health = finish(client.health());
-    QCOMPARE(*health, (PTTHealthResponse{true, QStringLiteral("orlavo-server"), false, true,
-                                         QStringLiteral("0.1.0")}));
+    // Without a token, a language or a prompt those headers are left out; the base URL is joined as
+    // text (two slashes), which Qt's HTTP layer collapses on the wire.
+    token = "";
+    service.settings = PTTSettings::defaults();
+    service.settings.backendBaseURL = server.url("/");
+    QCOMPARE(BackendUrl::join(service.settings.backendBaseURL, BackendUrl::healthPath)->path(),
+             "//v1/ptt/health");
+    server.fallback = {200, transcribeAnswer};
+    QVERIFY(service.transcribe("x").ok());
 
-    const auto seen = server.seen();
-    QCOMPARE(seen.size(), std::size_t(3));
-    const SeenRequest& upload = seen[0];
-    QCOMPARE(upload.method, std::string("POST"));
-    QCOMPARE(upload.path, std::string("/v1/ptt/transcribe"));
-    QCOMPARE(bytes(upload.body), audio);
-    QCOMPARE(upload.header("Content-Type"), std::optional<std::string>("audio/wav"));
-    QCOMPARE(upload.header("x-ptt-filename"), std::optional<std::string>("ptt.wav"));
-    QCOMPARE(upload.header("x-ptt-language-hint"), std::optional<std::string>("es"));
+    const auto& seen = server.requests;
+    QCOMPARE(seen.size(), 4);
     // Line breaks and tabs cannot travel in a header: folded to spaces, the rest as UTF-8.
-    QCOMPARE(upload.header("x-ptt-prompt"), std::optional<std::string>("kubectl,  Ñoño pods"));
-    QCOMPARE(upload.header("Authorization"), std::optional<std::string>("Bearer sk-1"));
-
-    const SeenRequest& edit = seen[1];
-    QCOMPARE(edit.method, std::string("POST"));
-    QCOMPARE(edit.path, std::string("/v1/ptt/edit"));
-    QCOMPARE(edit.header("Content-Type"), std::optional<std::string>("application/json"));
-    QCOMPARE(edit.body, std::string(R"({"mode":"selection_command","inputText":"make it formal"})"));
-
-    QCOMPARE(seen[2].method, std::string("GET"));
-    QCOMPARE(seen[2].path, std::string("/v1/ptt/health"));
-    QCOMPARE(seen[2].header("Authorization"), std::optional<std::string>("Bearer sk-1"));
-    QVERIFY(seen[2].body.empty());
-}
-
-void tst_BackendClient::optionalHeadersAndTokenAreLeftOut() {
-    LoopbackHttpServer server;
-    PTTSettings settings = PTTSettings::defaults();
-    settings.backendBaseURL = server.baseURL() + QLatin1Char('/');
-    BackendClient client([&] { return settings; }, [] { return std::optional(QString()); },
-                         BackendClientOptions{.serverTokenFile = {}});
-
-    server.reply({200, transcribeAnswer});
-    QVERIFY(finish(client.transcribe("x", QStringLiteral("ptt.wav"), QStringLiteral("audio/wav"))).ok());
-    server.reply(
-        {200, R"({"ok":true,"service":"s","groqConfigured":false,"authConfigured":false,"version":"1"})"});
-    QVERIFY(finish(client.health()).ok());
-
-    const auto seen = server.seen();
-    QCOMPARE(seen.size(), std::size_t(2));
-    for (const char* absent : {"x-ptt-language-hint", "x-ptt-prompt", "Authorization"}) {
-        QVERIFY2(!seen[0].header(absent), absent);
-    }
-    // The base URL is joined as text, so the URL holds two slashes; Qt's HTTP layer sends the
-    // path with redundant slashes collapsed.
-    QCOMPARE(BackendUrl::join(settings.backendBaseURL, BackendUrl::healthPath)->path(),
-             QStringLiteral("//v1/ptt/health"));
-    QCOMPARE(seen[0].path, std::string("/v1/ptt/transcribe"));
-    QCOMPARE(seen[1].path, std::string("/v1/ptt/health"));
+    QCOMPARE(described(seen[0]),
+             QStringList({"POST /v1/ptt/transcribe", "content-type: audio/wav", "authorization: Bearer sk-1",
+                          "x-ptt-filename: ptt.wav", "x-ptt-language-hint: es",
+                          "x-ptt-prompt: kubectl,  Ñoño pods"}));
+    QCOMPARE(seen[0].body, audio);
+    QCOMPARE(described(seen[1]), QStringList({"POST /v1/ptt/edit", "content-type: application/json",
+                                              "authorization: Bearer sk-1"}));
+    QCOMPARE(seen[1].body, R"({"mode":"selection_command","inputText":"make it formal"})");
+    QCOMPARE(described(seen[2]), QStringList({"GET /v1/ptt/health", "authorization: Bearer sk-1"}));
+    QVERIFY(seen[2].body.isEmpty());
+    QCOMPARE(described(seen[3]),
+             QStringList({"POST /v1/ptt/transcribe", "content-type: audio/wav", "x-ptt-filename: ptt.wav"}));
 }
 
 void tst_BackendClient::tokenChoice_data() {
-    QTest::addColumn<QString>("apiKey");       // "-": not stored
-    QTest::addColumn<QString>("backendToken"); // "-": not stored
-    QTest::addColumn<QByteArray>("tokenFile"); // empty: no file
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<QString>("authorization"); // empty: none sent
+    QTest::addColumn<QString>("apiKey");           // "-": not stored
+    QTest::addColumn<QString>("backendToken");     // "-": not stored
+    QTest::addColumn<QByteArray>("tokenFile");     // empty: no file
+    QTest::addColumn<QString>("host");             // of the service
+    QTest::addColumn<QByteArray>("authorization"); // empty: none sent
 
     const QByteArray file = "  srv-token \nsecond line\n";
-    QTest::newRow("API key first") << "key"
-                                   << "tok" << file << "127.0.0.1"
-                                   << "Bearer key";
+    const QString none = "-";
+    const QString loopback = "127.0.0.1";
+    QTest::newRow("API key first") << "key" << none << file << loopback << QByteArray("Bearer key");
     QTest::newRow("empty API key") << ""
-                                   << "tok" << file << "127.0.0.1"
-                                   << "Bearer tok";
-    QTest::newRow("server's file on loopback") << "-"
-                                               << "-" << file << "127.0.0.1"
-                                               << "Bearer srv-token";
-    QTest::newRow("server's file on localhost") << "-"
-                                                << "" << file << "localhost"
-                                                << "Bearer srv-token";
-    QTest::newRow("no file") << "-"
-                             << "-" << QByteArray() << "127.0.0.1"
-                             << "";
+                                   << "tok" << file << loopback << QByteArray("Bearer tok");
+    QTest::newRow("server's file on loopback")
+        << none << none << file << loopback << QByteArray("Bearer srv-token");
+    QTest::newRow("server's file on localhost")
+        << none << "" << file << "LocalHost" << QByteArray("Bearer srv-token");
+    QTest::newRow("no file") << none << none << QByteArray() << loopback << QByteArray();
     QTest::newRow("blank file") << ""
-                                << "" << QByteArray(" \n\n") << "127.0.0.1"
-                                << "";
+                                << "" << QByteArray(" \n\n") << loopback << QByteArray();
 }
 
 void tst_BackendClient::tokenChoice() {
@@ -182,188 +157,110 @@ void tst_BackendClient::tokenChoice() {
     QFETCH(QString, backendToken);
     QFETCH(QByteArray, tokenFile);
     QFETCH(QString, host);
-    QFETCH(QString, authorization);
+    QFETCH(QByteArray, authorization);
 
     TemporaryEnvironment environment;
-    const QString tokenPath = environment.filePath(QStringLiteral("server-token"));
-    if (!tokenFile.isEmpty()) {
-        QFile file(tokenPath);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(tokenFile);
-    }
+    QFile file(environment.filePath("server-token"));
+    QVERIFY(tokenFile.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(tokenFile) > 0));
+    file.close();
     InMemoryKeyValueStore defaults;
     KeychainService keychain(defaults);
-    if (apiKey != QLatin1String("-")) {
-        keychain.write(KeychainService::apiKeyAccount, apiKey);
+    for (const auto& [account, value] : {std::pair{KeychainService::apiKeyAccount, apiKey},
+                                         std::pair{KeychainService::backendTokenAccount, backendToken}}) {
+        if (value != "-") {
+            keychain.write(account, value);
+        }
     }
-    if (backendToken != QLatin1String("-")) {
-        keychain.write(KeychainService::backendTokenAccount, backendToken);
-    }
-    LoopbackHttpServer server;
-    PTTSettings settings = PTTSettings::defaults();
-    settings.backendBaseURL = QStringLiteral("http://%1:%2").arg(host).arg(server.port());
-    BackendClient client([&] { return settings; }, [&] { return BackendToken::fromCredentials(keychain); },
-                         BackendClientOptions{.serverTokenFile = tokenPath});
+    Service service([&] { return BackendToken::fromCredentials(keychain); },
+                    {.serverTokenFile = file.fileName()});
+    service.settings.backendBaseURL = QStringLiteral("http://%1:%2").arg(host).arg(service.server.port());
+    service.server.fallback = {200, healthAnswer};
 
-    QVERIFY(finish(client.health()).ok());
-    const auto seen = server.seen();
-    QCOMPARE(seen.size(), std::size_t(1));
-    QCOMPARE(QString::fromStdString(seen[0].header("Authorization").value_or(std::string())), authorization);
-}
-
-void tst_BackendClient::loopbackHosts_data() {
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<bool>("loopback");
-
-    QTest::newRow("IPv4") << "http://127.0.0.1:47321" << true;
-    QTest::newRow("name, any case") << "http://LocalHost:47321" << true;
-    QTest::newRow("a name ending in localhost") << "http://localhost.example.com" << false;
-    QTest::newRow("another host") << "https://speech.example.com" << false;
-}
-
-void tst_BackendClient::loopbackHosts() {
-    QFETCH(QString, url);
-    QFETCH(bool, loopback);
-    QCOMPARE(BackendUrl::isLoopback(QUrl(url)), loopback);
+    QVERIFY(finish(service.client->health()).ok());
+    QCOMPARE(service.server.requests.size(), 1);
+    QCOMPARE(service.server.requests[0].headers.value("authorization"), authorization);
+    // The server's file is only for a service on this machine.
+    QVERIFY(!BackendUrl::isLoopback(QUrl("http://localhost.example.com")));
 }
 
 void tst_BackendClient::answers_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QString>("domain"); // empty: success
-    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("error"); // domain and description; empty: success
 
-    QTest::newRow("200") << 200 << QByteArray(transcribeAnswer.c_str()) << QString() << QString();
-    QTest::newRow("201") << 201 << QByteArray(R"({"requestId":"only"})") << QString() << QString();
-    QTest::newRow("204 has no JSON") << 204 << QByteArray() << ErrorDomain::json
-                                     << "The data couldn’t be read because it isn’t in the correct format.";
-    QTest::newRow("401 text") << 401 << QByteArray("invalid token\n") << ErrorDomain::backend
-                              << "invalid token\n";
-    QTest::newRow("500 not UTF-8") << 500 << QByteArray("\xff\xfe\xfd") << ErrorDomain::backend
-                                   << "Unknown backend error";
-    QTest::newRow("503 empty") << 503 << QByteArray() << ErrorDomain::backend << "";
+    const QString json = ErrorDomain::json + ' ';
+    const QString backend = ErrorDomain::backend + ' ';
+    QTest::newRow("201, only the request id") << 201 << QByteArray(R"({"requestId":"only"})") << "";
+    QTest::newRow("204 has no JSON") << 204 << QByteArray() << json + formatError;
+    QTest::newRow("401 text") << 401 << QByteArray("invalid token\n") << backend + "invalid token\n";
+    QTest::newRow("500 not UTF-8") << 500 << QByteArray("\xff\xfe\xfd") << backend + "Unknown backend error";
+    QTest::newRow("503 empty") << 503 << QByteArray() << backend;
     QTest::newRow("200 with a web page")
-        << 200 << QByteArray("<html>captive portal</html>") << ErrorDomain::json
-        << "The data couldn’t be read because it isn’t in the correct format.";
-    QTest::newRow("200 without requestId")
-        << 200 << QByteArray(R"({"text":"hi"})") << ErrorDomain::json
-        << "The data couldn’t be read because the value for “requestId” is missing.";
-    QTest::newRow("200 with a number for text")
-        << 200 << QByteArray(R"({"text":5,"requestId":"r"})") << ErrorDomain::json
-        << "The data couldn’t be read because the value for “text” is not valid.";
+        << 200 << QByteArray("<html>captive portal</html>") << json + formatError;
 }
 
 void tst_BackendClient::answers() {
     QFETCH(int, status);
     QFETCH(QByteArray, body);
-    QFETCH(QString, domain);
-    QFETCH(QString, description);
+    QFETCH(QString, error);
 
-    LoopbackHttpServer server;
-    server.reply({status, body.toStdString()});
-    PTTSettings settings = PTTSettings::defaults();
-    settings.backendBaseURL = server.baseURL();
-    BackendClient client([&] { return settings; }, {}, BackendClientOptions{.serverTokenFile = {}});
-
-    const auto result =
-        finish(client.transcribe("wav", QStringLiteral("ptt.wav"), QStringLiteral("audio/wav")));
-    if (domain.isEmpty()) {
-        QVERIFY2(result.ok(), qPrintable(result.ok() ? QString() : result.error().toString()));
-        QVERIFY(!result->requestId.isEmpty());
-        return;
-    }
-    QVERIFY(!result.ok());
-    QCOMPARE(result.error().domain, domain);
-    QCOMPARE(result.error().description, description);
-    if (domain == ErrorDomain::backend) {
-        QCOMPARE(result.error().code, 1);
-    }
+    Service service;
+    service.server.fallback = {status, body};
+    const auto result = service.transcribe();
+    QCOMPARE(result.ok() ? result->requestId : result.error().domain + ' ' + result.error().description,
+             error.isEmpty() ? "only" : error);
 }
 
 void tst_BackendClient::transportFailures() {
-    PTTSettings settings = PTTSettings::defaults();
-    BackendClient client([&] { return settings; }, {},
-                         BackendClientOptions{.timeoutSeconds = 0.3, .serverTokenFile = {}});
+    const PTTError timedOut{ErrorDomain::network, -1001, "The request timed out."};
+    Service service({}, {.timeoutSeconds = 0.3, .serverTokenFile = {}});
+    service.server.fallback = LoopbackHttpServer::silence();
+    QCOMPARE(service.transcribe().error(), timedOut);
+    // The time-out also covers an answer that stops halfway.
+    service.server.fallback = {.body = R"({"text":"cut short"})", .cutAfter = 10, .hold = true};
+    QCOMPARE(service.transcribe().error(), timedOut);
 
-    {
-        LoopbackHttpServer server;
-        server.reply({200, transcribeAnswer, true});
-        settings.backendBaseURL = server.baseURL();
-        const auto slow =
-            finish(client.transcribe("wav", QStringLiteral("ptt.wav"), QStringLiteral("audio/wav")));
-        QCOMPARE(slow.error(),
-                 (PTTError{ErrorDomain::network, -1001, QStringLiteral("The request timed out.")}));
-    }
-    {
-        LoopbackHttpServer server;
-        server.reply({200, R"({"text":"cut)", false, true});
-        settings.backendBaseURL = server.baseURL();
-        const auto cut =
-            finish(client.transcribe("wav", QStringLiteral("ptt.wav"), QStringLiteral("audio/wav")));
-        QCOMPARE(cut.error(),
-                 (PTTError{ErrorDomain::network, -1001, QStringLiteral("The request timed out.")}));
-    }
+    service.server.stop();
+    QCOMPARE(service.transcribe().error(),
+             (PTTError{ErrorDomain::network, -1004, "Could not connect to the server."}));
 
-    quint16 closedPort = 0;
-    {
-        QTcpServer unused;
-        QVERIFY(unused.listen(QHostAddress::LocalHost));
-        closedPort = unused.serverPort();
+    // A base URL that is not http(s) sends nothing at all.
+    LoopbackHttpServer untouched;
+    const QString port = QString::number(untouched.port());
+    for (const QString& bad :
+         {"http://bad host:" + port, "127.0.0.1:" + port, "ftp://127.0.0.1:" + port, QString()}) {
+        service.settings.backendBaseURL = bad;
+        QCOMPARE(finish(service.client->edit({})).error(),
+                 (PTTError{ErrorDomain::network, -1000, "unsupported URL"}));
     }
-    settings.backendBaseURL = QStringLiteral("http://127.0.0.1:%1").arg(closedPort);
-    const auto refused = finish(client.health());
-    QCOMPARE(refused.error(),
-             (PTTError{ErrorDomain::network, -1004, QStringLiteral("Could not connect to the server.")}));
-
-    LoopbackHttpServer server;
-    for (const QString& bad : {QStringLiteral("http://bad host"), QStringLiteral("127.0.0.1:47321"),
-                               QStringLiteral("ftp://127.0.0.1"), QString()}) {
-        settings.backendBaseURL = bad;
-        const auto edited = finish(client.edit(PTTEditRequest{}));
-        QCOMPARE(edited.error(), (PTTError{ErrorDomain::network, -1000, QStringLiteral("unsupported URL")}));
-    }
-    QVERIFY(server.seen().empty());
+    QVERIFY(untouched.requests.isEmpty());
 }
 
 void tst_BackendClient::warmUpAndUploadShareOneConnection() {
-    LoopbackHttpServer server;
-    PTTSettings settings = PTTSettings::defaults();
-    settings.backendBaseURL = server.baseURL();
-    QNetworkAccessManager network;
-    BackendClient client([&] { return settings; }, {},
-                         BackendClientOptions{.serverTokenFile = {}, .networkAccessManager = &network});
-    QSignalSpy finished(&network, &QNetworkAccessManager::finished);
-
-    client.warmUp(QUrl(server.baseURL() + QStringLiteral("/v1/ptt/health")));
+    Service service;
+    QSignalSpy finished(&service.network, &QNetworkAccessManager::finished);
+    service.client->warmUp(QUrl(service.server.url("/v1/ptt/health")));
     QVERIFY(finished.wait(5000));
-    server.reply({200, transcribeAnswer});
-    QVERIFY(finish(client.transcribe("wav", QStringLiteral("ptt.wav"), QStringLiteral("audio/wav"))).ok());
+    service.server.fallback = {200, transcribeAnswer};
+    QVERIFY(service.transcribe().ok());
 
-    const auto seen = server.seen();
-    QCOMPARE(seen.size(), std::size_t(2));
-    QCOMPARE(seen[0].method, std::string("HEAD"));
-    QCOMPARE(seen[0].path, std::string("/v1/ptt/health"));
-    QVERIFY(!seen[0].header("Authorization"));
-    QCOMPARE(seen[1].method, std::string("POST"));
-    QCOMPARE(seen[1].remotePort, seen[0].remotePort);
+    const auto& seen = service.server.requests;
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(described(seen[0]), QStringList{"HEAD /v1/ptt/health"});
+    QCOMPARE(seen[1].method, "POST");
+    QCOMPARE(seen[1].peerPort, seen[0].peerPort);
 }
 
 void tst_BackendClient::destroyingTheClientEndsItsCalls() {
-    LoopbackHttpServer server;
-    server.reply({200, transcribeAnswer, true});
-    PTTSettings settings = PTTSettings::defaults();
-    settings.backendBaseURL = server.baseURL();
-    auto client = std::make_unique<BackendClient>([&] { return settings; }, BackendClient::TokenProvider(),
-                                                  BackendClientOptions{.serverTokenFile = {}});
-
+    Service service;
+    service.server.fallback = LoopbackHttpServer::silence();
     auto result = std::make_shared<std::optional<Result<PTTTranscribeResponse>>>();
-    keepResult(client->transcribe("wav", QStringLiteral("ptt.wav"), QStringLiteral("audio/wav")), result);
-    QVERIFY(QTest::qWaitFor([&server] { return !server.seen().empty(); }, 5000));
+    keepResult(service.client->transcribe("wav", "ptt.wav", "audio/wav"), result);
+    QVERIFY(QTest::qWaitFor([&service] { return !service.server.requests.isEmpty(); }, 5000));
     QVERIFY(!result->has_value());
-
-    client.reset();
+    service.client.reset();
     QVERIFY(result->has_value());
-    QCOMPARE((*result)->error(), (PTTError{ErrorDomain::network, -999, QStringLiteral("cancelled")}));
+    QCOMPARE((*result)->error(), (PTTError{ErrorDomain::network, -999, "cancelled"}));
 }
 
 QTEST_GUILESS_MAIN(tst_BackendClient)

@@ -29,15 +29,10 @@ bool processRunsWith(const QString& text) {
     return false;
 }
 
-QCoro::Task<> runInto(ProcessLauncher& launcher, QString program, QStringList arguments,
-                      std::optional<Result<int>>& outcome) {
-    outcome = co_await launcher.run(std::move(program), std::move(arguments));
-}
-
 // Runs the program to its end.
 Result<int> run(ProcessLauncher& launcher, const QString& program, const QStringList& arguments) {
     std::optional<Result<int>> outcome;
-    QCoro::waitFor(runInto(launcher, program, arguments, outcome));
+    QCoro::waitFor([&]() -> QCoro::Task<> { outcome = co_await launcher.run(program, arguments); }());
     return *outcome;
 }
 
@@ -53,35 +48,29 @@ private Q_SLOTS:
 
 void tst_QtProcessLauncher::runReportsExitStatusAndFailures() {
     QtProcessLauncher launcher;
-    const auto exited = run(launcher, QStringLiteral("/bin/sh"), {"-c", "exit 3"});
-    QVERIFY(exited.ok());
-    QCOMPARE(exited.value(), 3);
-    const auto crashed = run(launcher, QStringLiteral("/bin/sh"), {"-c", "kill -SEGV $$"});
-    QVERIFY(!crashed.ok());
-    QVERIFY(!run(launcher, QStringLiteral("/nonexistent/program"), {}).ok());
-    const auto detached = launcher.startDetached(QStringLiteral("/nonexistent/program"), {});
-    QVERIFY(!detached.ok());
-    QVERIFY(detached.error().description.contains(QLatin1String("/nonexistent/program")));
+    QCOMPARE(run(launcher, "/bin/sh", {"-c", "exit 3"}).value(), 3);
+    QVERIFY(!run(launcher, "/bin/sh", {"-c", "kill -SEGV $$"}).ok());
+    QVERIFY(!run(launcher, "/nonexistent/program", {}).ok());
+    const auto detached = launcher.startDetached("/nonexistent/program", {});
+    QVERIFY(!detached.ok() && detached.error().description.contains("/nonexistent/program"));
 }
 
 void tst_QtProcessLauncher::relaunchWaitsForTheOldProcess() {
     QTemporaryDir sandbox;
     // Quotes, a dollar sign and a back-quote in the install path must reach the shell as text.
-    const QString app = sandbox.filePath(QStringLiteral("Bob's \"apps\" $HOME `id`/Orlavo.app"));
-    QVERIFY(QDir().mkpath(app + QStringLiteral("/bin")));
+    const QString app = sandbox.filePath("Bob's \"apps\" $HOME `id`/Orlavo.app");
+    QVERIFY(QDir().mkpath(app + "/bin"));
 
     QProcess oldProcess;
-    oldProcess.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    oldProcess.start("sleep", {"60"});
     QVERIFY(oldProcess.waitForStarted());
     const qint64 pid = oldProcess.processId();
 
-    QFile program(app + QStringLiteral("/bin/orlavo"));
+    QFile program(app + "/bin/orlavo");
     QVERIFY(program.open(QIODevice::WriteOnly));
-    program.write(
-        QStringLiteral("#!/bin/sh\nif kill -0 %1 2>/dev/null; then state=alive; else state=gone; fi\n"
-                       "echo $state > \"$(dirname \"$0\")/../started\"\n")
-            .arg(pid)
-            .toUtf8());
+    program.write("#!/bin/sh\nif kill -0 " + QByteArray::number(pid) +
+                  " 2>/dev/null; then state=alive; else state=gone; fi\necho $state > \"$(dirname "
+                  "\"$0\")/../started\"\n");
     program.close();
     QVERIFY(program.setPermissions(program.permissions() | QFile::ExeOwner));
 

@@ -3,8 +3,6 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 
-#include <algorithm>
-
 LoopbackHttpServer::LoopbackHttpServer(QObject* parent)
     : QObject(parent) {
     m_server.listen(QHostAddress::LocalHost);
@@ -18,55 +16,80 @@ LoopbackHttpServer::LoopbackHttpServer(QObject* parent)
     });
 }
 
-QString LoopbackHttpServer::url(const QString& path) const {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+void LoopbackHttpServer::stop() {
+    m_server.close();
+    for (QTcpSocket* socket : findChildren<QTcpSocket*>()) {
+        socket->abort();
+    }
 }
 
-qsizetype LoopbackHttpServer::requestCount(const QByteArray& path) const {
-    return std::count_if(requests.cbegin(), requests.cend(),
-                         [&](const Request& r) { return r.path == path; });
+QString LoopbackHttpServer::url(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+}
+
+QList<LoopbackHttpServer::Request> LoopbackHttpServer::requestsTo(const QByteArray& path) const {
+    QList<Request> found;
+    for (const Request& request : requests) {
+        if (request.path == path) {
+            found.append(request);
+        }
+    }
+    return found;
+}
+
+LoopbackHttpServer::Reply LoopbackHttpServer::replyFor(const QByteArray& path) {
+    const auto found = m_routes.find(path);
+    if (found == m_routes.end() || found->isEmpty()) {
+        return fallback;
+    }
+    return found->size() > 1 ? found->takeFirst() : found->constFirst();
 }
 
 void LoopbackHttpServer::serve(QTcpSocket* socket) {
-    if (socket->property("answered").toBool()) {
-        socket->readAll();
-        return;
-    }
     QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
-    const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
-    if (headerEnd < 0) {
-        socket->setProperty("buffer", buffer);
-        return;
-    }
-    socket->setProperty("answered", true);
-    const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
-    Request request;
-    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
-    request.method = requestLine.value(0);
-    request.path = requestLine.value(1);
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon > 0) {
-            request.headers.insert(lines[i].left(colon).trimmed().toLower(),
-                                   lines[i].mid(colon + 1).trimmed());
+    while (!socket->property("silent").toBool()) {
+        const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
+        if (headerEnd < 0) {
+            break;
+        }
+        const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
+        const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+        Request request{requestLine.value(0), requestLine.value(1), {}, {}, socket->peerPort()};
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const qsizetype colon = lines[i].indexOf(':');
+            if (colon > 0) {
+                request.headers.insert(lines[i].left(colon).trimmed().toLower(),
+                                       lines[i].mid(colon + 1).trimmed());
+            }
+        }
+        const qsizetype length = request.headers.value("content-length").toLongLong();
+        if (buffer.size() < headerEnd + 4 + length) {
+            break;
+        }
+        request.body = buffer.mid(headerEnd + 4, length);
+        buffer.remove(0, headerEnd + 4 + length);
+        requests.append(request);
+
+        const Reply reply = replyFor(request.path);
+        QByteArray answer = reply.raw.value_or(QByteArray());
+        if (!reply.raw) {
+            answer = "HTTP/1.1 " + QByteArray::number(reply.status) +
+                     " Status\r\nContent-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+            for (const auto& [name, value] : reply.headers) {
+                answer += name + ": " + value + "\r\n";
+            }
+            answer += "\r\n";
+            if (request.method != "HEAD") {
+                answer += reply.cutAfter >= 0 ? reply.body.left(reply.cutAfter) : reply.body;
+            }
+        }
+        socket->write(answer);
+        if (reply.hold) {
+            socket->setProperty("silent", true);
+        } else if (reply.raw || reply.cutAfter >= 0) {
+            socket->disconnectFromHost();
+            return;
         }
     }
-    requests.append(request);
-
-    const auto found = m_routes.constFind(request.path);
-    const Response response = found != m_routes.cend() ? *found : Response{404, "not found", {}, {}, -1};
-    if (response.raw) {
-        socket->write(*response.raw);
-        socket->disconnectFromHost();
-        return;
-    }
-    QByteArray answer = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
-    answer += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n";
-    for (const auto& [name, value] : response.headers) {
-        answer += name + ": " + value + "\r\n";
-    }
-    answer += "\r\n";
-    answer += response.cutAfter >= 0 ? response.body.left(response.cutAfter) : response.body;
-    socket->write(answer);
-    socket->disconnectFromHost();
+    socket->setProperty("buffer", buffer);
 }
