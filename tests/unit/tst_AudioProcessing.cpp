@@ -45,8 +45,7 @@ void tst_AudioProcessing::normalization_data() {
     QTest::newRow("peak 8000") << QList<int>{8000, -4000, 1} << 0.8 << 0.8 * 32767 / 8000
                                << QList<int>{26214, -13107, 3};
     QTest::newRow("gain just under 1.1 is skipped") << QList<int>{23900} << 0.8 << 1.0 << QList<int>{23900};
-    QTest::newRow("-32768 counts as 32767")
-        << QList<int>{-32768, 5000} << 0.8 << 1.0 << QList<int>{-32768, 5000};
+    QTest::newRow("-32768 counts as 32767") << QList<int>{-32768, 10} << 1.5 << 1.5 << QList<int>{-32768, 15};
     QTest::newRow("amplified samples clamp")
         << QList<int>{30000, -30000, 10} << 1.5 << 1.5 * 32767 / 30000 << QList<int>{32767, -32768, 16};
 }

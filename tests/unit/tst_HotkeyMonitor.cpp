@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <optional>
+
 namespace {
 
 constexpr qint64 space = 49;
@@ -222,16 +224,15 @@ void tst_HotkeyMonitor::lifecycle() {
         QCOMPARE(rig.names(), QStringList({"ready", "ready"}));
     }
     {
-        ScriptedKeyEventSource keys;
-        RecordingKeySynthesizer synthesizer;
-        VirtualScheduler scheduler;
-        {
-            HotkeyMonitor monitor(HotkeyBinding{}, keys, synthesizer, scheduler);
-            monitor.start();
-            QVERIFY(keys.isListening());
-        }
-        QVERIFY(!keys.isListening()); // destroying a running monitor stops it
-        QCOMPARE(scheduler.pendingCount(), std::size_t(0));
+        // Destroying a running monitor stops it.
+        Rig rig(HotkeyBinding{});
+        std::optional<HotkeyMonitor> monitor(std::in_place, HotkeyBinding{}, rig.keys, rig.synthesizer,
+                                             rig.scheduler);
+        monitor->start();
+        QVERIFY(rig.keys.isListening());
+        monitor.reset();
+        QVERIFY(!rig.keys.isListening());
+        QCOMPARE(rig.scheduler.pendingCount(), std::size_t(0));
     }
 }
 

@@ -47,7 +47,6 @@ private Q_SLOTS:
     void hideTimeline_data();
     void hideTimeline();
     void showCancelsPendingCollapse();
-    void showResetsBeforeExpanding();
     void geometry_data();
     void geometry();
 };
@@ -112,13 +111,12 @@ void tst_OverlayController::recordingTicker() {
     QCOMPARE(rig.model().audioLevel(), 0.0f);
     QCOMPARE(rig.scheduler.pendingCount(), std::size_t(0));
 
-    // Command mode counts from its own start; a hide stops the count.
-    rig.controller.show(QStringLiteral("Command Mode"), OverlayState::commandMode);
+    // A hide stops the count at once, before the island collapses.
+    rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
     rig.scheduler.advance(1.25);
-    QCOMPARE(rig.model().text(), QStringLiteral("Command 1.2s"));
     rig.controller.hide(0.6);
     rig.scheduler.advance(0.5);
-    QCOMPARE(rig.model().text(), QStringLiteral("Command 1.2s"));
+    QCOMPARE(rig.look(), QStringLiteral("recording island 1 Recording 1.2s"));
 }
 
 void tst_OverlayController::hideTimeline_data() {
@@ -164,31 +162,17 @@ void tst_OverlayController::showCancelsPendingCollapse() {
     rig.scheduler.advance(5);
     QCOMPARE(rig.look(), QStringLiteral("recording island 1 Recording 5.0s"));
 
-    // Shown again while the panel is fading.
+    // Shown again while the panel is fading, with the island reset before it starts to expand.
     rig.controller.hide(0);
     rig.scheduler.advance(0.65);
     QCOMPARE(rig.controller.panelOpacity(), 0.0);
-    rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
-    rig.scheduler.advance(1);
-    QCOMPARE(rig.look(), QStringLiteral("recording island 1 Recording 1.0s"));
-}
-
-void tst_OverlayController::showResetsBeforeExpanding() {
-    Rig rig;
-    rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
-    rig.controller.setAudioLevel(0.8f);
-    rig.scheduler.advance(2);
-    rig.controller.hide(0);
-    rig.scheduler.advance(1);
-
-    // What the island shows at the moment it starts to expand.
     QStringList seen;
-    connect(rig.controller.model(), &OverlayModel::isVisibleChanged, this, [&] {
-        seen << rig.look() +
-                    QStringLiteral(" %1 %2").arg(rig.model().elapsedSeconds()).arg(rig.model().audioLevel());
-    });
+    connect(rig.controller.model(), &OverlayModel::isVisibleChanged, this,
+            [&] { seen << rig.look() + QStringLiteral(" %1").arg(rig.model().elapsedSeconds()); });
     rig.controller.show(QStringLiteral("Command Mode"), OverlayState::commandMode);
-    QCOMPARE(seen, QStringList{"commandMode island 1 Command Mode 0 0"});
+    QCOMPARE(seen, QStringList{"commandMode island 1 Command Mode 0"});
+    rig.scheduler.advance(1);
+    QCOMPARE(rig.look(), QStringLiteral("commandMode island 1 Command 1.0s"));
 }
 
 void tst_OverlayController::geometry_data() {

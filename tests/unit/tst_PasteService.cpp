@@ -58,8 +58,8 @@ private Q_SLOTS:
     void pasteChord();
     void restoreKeepsWhatTheUserHad_data();
     void restoreKeepsWhatTheUserHad();
+    void pastesInsideTheRestoreWindow_data();
     void pastesInsideTheRestoreWindow();
-    void failedPasteIsReported();
     void keystrokesAndSelection();
 };
 
@@ -140,65 +140,66 @@ void tst_PasteService::restoreKeepsWhatTheUserHad() {
     QCOMPARE(rig.scheduler.pendingCount(), std::size_t(0));
 }
 
-void tst_PasteService::pastesInsideTheRestoreWindow() {
-    {
-        // The user copies something inside the window: theirs stays.
-        Rig rig;
-        rig.paste(QStringLiteral("one"));
-        rig.advanceTo(0.5);
-        rig.pasteboard.userCopiesText(QStringLiteral("mine"));
-        rig.advanceTo(1.5);
-        QCOMPARE(rig.clipboard(), QStringLiteral("mine"));
-        QCOMPARE(rig.journal.entries(), (QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V"}));
-    }
-    {
-        // Two dictations within a second: one restore, of what the user had before the first.
-        Rig rig;
-        rig.paste(QStringLiteral("one"));
-        rig.advanceTo(0.5);
-        rig.paste(QStringLiteral("two"));
-        rig.advanceTo(2.5);
-        QCOMPARE(rig.clipboard(), QStringLiteral("abc"));
-        QCOMPARE(rig.journal.entries(),
-                 (QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.50 clipboard \"two\"",
-                              "0.55 key ctrl+V", "1.55 clipboard restored [text/plain;charset=utf-8]"}));
-    }
-    {
-        // The user copied between the two: the second paste restores that instead.
-        Rig rig;
-        rig.paste(QStringLiteral("one"));
-        rig.advanceTo(0.3);
-        rig.pasteboard.userCopiesText(QStringLiteral("mine"));
-        rig.advanceTo(0.5);
-        rig.paste(QStringLiteral("two"));
-        rig.advanceTo(2.5);
-        QCOMPARE(rig.clipboard(), QStringLiteral("mine"));
-    }
+void tst_PasteService::pastesInsideTheRestoreWindow_data() {
+    // Steps "time:paste:TEXT", "time:copy:TEXT" (the user copies), "time:refuse" (no more key posts).
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QStringList>("journal");
+    QTest::addColumn<bool>("lastPasted");
+
+    const QString restored = QStringLiteral("1.55 clipboard restored [text/plain;charset=utf-8]");
+    QTest::newRow("the user copies inside the window: theirs stays")
+        << "0:paste:one 0.5:copy:mine"
+        << "mine" << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V"} << true;
+    QTest::newRow("two dictations: one restore, of what the user had before the first")
+        << "0:paste:one 0.5:paste:two"
+        << "abc"
+        << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.50 clipboard \"two\"",
+                       "0.55 key ctrl+V", restored}
+        << true;
+    QTest::newRow("the user copied between the two: that is restored")
+        << "0:paste:one 0.3:copy:mine 0.5:paste:two"
+        << "mine"
+        << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.50 clipboard \"two\"",
+                       "0.55 key ctrl+V", restored}
+        << true;
+    // A paste that could not be posted leaves the dictation on the clipboard for a paste by hand.
+    QTest::newRow("refused") << "0:refuse 0:paste:dictated"
+                             << "dictated"
+                             << QStringList{"0.00 clipboard \"dictated\"", "0.05 key refused ctrl+V"}
+                             << false;
+    QTest::newRow("refused in the window of the same text")
+        << "0:paste:one 0.3:refuse 0.3:paste:one"
+        << "one"
+        << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.30 clipboard \"one\"",
+                       "0.35 key refused ctrl+V"}
+        << false;
 }
 
-void tst_PasteService::failedPasteIsReported() {
-    {
-        Rig rig;
-        rig.synthesizer.setAvailable(false);
-        auto& outcome = rig.paste(QStringLiteral("dictated"));
-        rig.advanceTo(2);
-        QVERIFY(outcome.has_value() && !outcome->ok());
-        // No restore: the dictation stays on the clipboard for a paste by hand.
-        QCOMPARE(rig.clipboard(), QStringLiteral("dictated"));
-        QCOMPARE(rig.journal.entries(),
-                 (QStringList{"0.00 clipboard \"dictated\"", "0.05 key refused ctrl+V"}));
+void tst_PasteService::pastesInsideTheRestoreWindow() {
+    QFETCH(QString, script);
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, journal);
+    QFETCH(bool, lastPasted);
+
+    Rig rig;
+    for (const QString& step : script.split(QLatin1Char(' '))) {
+        rig.advanceTo(step.section(QLatin1Char(':'), 0, 0).toDouble());
+        const QString action = step.section(QLatin1Char(':'), 1, 1);
+        const QString text = step.section(QLatin1Char(':'), 2);
+        if (action == QLatin1String("paste")) {
+            rig.paste(text);
+        } else if (action == QLatin1String("copy")) {
+            rig.pasteboard.userCopiesText(text);
+        } else {
+            rig.synthesizer.setAvailable(false);
+        }
     }
-    {
-        // A failure inside the window of an earlier paste keeps the failed text too.
-        Rig rig;
-        rig.paste(QStringLiteral("one"));
-        rig.advanceTo(0.3);
-        rig.synthesizer.setAvailable(false);
-        auto& outcome = rig.paste(QStringLiteral("two"));
-        rig.advanceTo(2.3);
-        QVERIFY(outcome.has_value() && !outcome->ok());
-        QCOMPARE(rig.clipboard(), QStringLiteral("two"));
-    }
+    rig.advanceTo(3);
+    QCOMPARE(rig.clipboard(), clipboard);
+    QCOMPARE(rig.journal.entries(), journal);
+    QVERIFY(rig.outcomes.back()->has_value());
+    QCOMPARE(rig.outcomes.back()->value().ok(), lastPasted);
 }
 
 void tst_PasteService::keystrokesAndSelection() {
