@@ -15,7 +15,9 @@
 #include "x11/X11SelectedTextReader.h"
 #include "x11/XTestKeySynthesizer.h"
 
+#include <QBuffer>
 #include <QCoroTask>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -186,8 +188,13 @@ void tst_DictationServicesOnTheDesktop::aLostKeyFeedComesBack() {
 }
 
 void tst_DictationServicesOnTheDesktop::pastesAndPutsTheUsersClipboardBack() {
-    const DesktopTest::SelectionOwner owner(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING"),
-                                            "copied by the user");
+    // The user copied an image in another application, which has quit by the time we restore it.
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QBuffer png;
+    QVERIFY(png.open(QIODevice::WriteOnly) && image.save(&png, "PNG"));
+    auto owner = std::make_unique<DesktopTest::SelectionOwner>(QStringLiteral("clipboard"),
+                                                               QStringLiteral("image/png"), png.data());
     DesktopTest::TestWindow window;
     QVERIFY(window.start(QStringLiteral("OrlavoNotepad"), QStringLiteral("orlavo-notepad")));
     QtClipboardPasteboard pasteboard;
@@ -195,12 +202,12 @@ void tst_DictationServicesOnTheDesktop::pastesAndPutsTheUsersClipboardBack() {
     X11FrontApplication front(m_connections, {});
     PasteService paste(pasteboard, *m_synthesizer, selection, front, m_scheduler);
 
-    const Result<void> pasted =
-        QCoro::waitFor(paste.insertViaClipboard(QStringLiteral("Hellö from Orlavo ✓")));
-    QVERIFY(pasted.ok());
+    QVERIFY(QCoro::waitFor(paste.insertViaClipboard(QStringLiteral("Hellö from Orlavo ✓"))).ok());
+    owner.reset();
     QVERIFY2(window.waitForText(QStringLiteral("Hellö from Orlavo ✓")), qPrintable(window.text()));
-    QTRY_COMPARE_WITH_TIMEOUT(DesktopTest::readSelection(QStringLiteral("clipboard")),
-                              QByteArray("copied by the user"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        DesktopTest::readSelection(QStringLiteral("clipboard"), QStringLiteral("image/png")), png.data(),
+        5000);
 
     // Selecting the paste again (Shift+Left) and reading it back as the selection.
     QVERIFY(paste.selectPreviousText(8).ok());
