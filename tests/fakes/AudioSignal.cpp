@@ -4,11 +4,15 @@
 #include <numbers>
 #include <random>
 
-namespace AudioSignal {
+namespace {
 
 std::size_t frames(int sampleRate, double seconds) {
     return static_cast<std::size_t>(std::llround(sampleRate * seconds));
 }
+
+} // namespace
+
+namespace AudioSignal {
 
 std::vector<float> sine(double frequency, double amplitude, int sampleRate, int channels, double seconds) {
     const std::size_t count = frames(sampleRate, seconds);

@@ -12,6 +12,4 @@ std::vector<float> silence(int sampleRate, int channels, double seconds);
 // Uniform white noise from a fixed seed.
 std::vector<float> noise(double amplitude, int sampleRate, int channels, double seconds, unsigned seed = 7);
 
-std::size_t frames(int sampleRate, double seconds);
-
 } // namespace AudioSignal

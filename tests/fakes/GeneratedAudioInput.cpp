@@ -10,28 +10,19 @@ QCoro::Task<Result<void>> GeneratedAudioInput::start(BufferHandler onBuffer, Fai
     ++m_startCount;
     m_onBuffer = std::move(onBuffer);
     m_onFailure = std::move(onFailure);
+    m_heldOutcome.reset();
     if (m_holdStart) {
-        m_heldOutcome.reset();
         co_await StartGate{*this};
-        const Result<void> outcome = m_heldOutcome.value_or(m_startResult);
-        if (!outcome) {
-            m_onBuffer = nullptr;
-            m_onFailure = nullptr;
-        }
-        co_return outcome;
     }
-    if (!m_startResult) {
+    Result<void> outcome = m_heldOutcome.value_or(m_startResult);
+    if (!outcome) {
         m_onBuffer = nullptr;
         m_onFailure = nullptr;
     }
-    co_return m_startResult;
+    co_return outcome;
 }
 
 void GeneratedAudioInput::completeStart() {
-    resumeStart();
-}
-
-void GeneratedAudioInput::resumeStart() {
     if (const std::coroutine_handle<> pending = std::exchange(m_pendingStart, {})) {
         pending.resume();
     }
@@ -44,7 +35,7 @@ void GeneratedAudioInput::stop() {
     if (m_pendingStart) {
         m_heldOutcome =
             PTTError{ErrorDomain::platform, 2, QStringLiteral("The input was stopped while opening")};
-        resumeStart();
+        completeStart();
     }
 }
 

@@ -44,8 +44,6 @@ private:
         void await_resume() const noexcept {}
     };
 
-    void resumeStart();
-
     bool m_authorized = true;
     bool m_holdStart = false;
     Result<void> m_startResult = Result<void>::success();

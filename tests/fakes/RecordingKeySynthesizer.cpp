@@ -4,6 +4,8 @@
 #include "common/ErrorDomain.h"
 #include "hotkey/KeyCodes.h"
 
+#include <QHash>
+
 Result<void> RecordingKeySynthesizer::tapKey(quint16 keyCode, quint64 flags) {
     if (!m_available || m_failAfter == 0) {
         if (m_journal) {
@@ -22,31 +24,20 @@ Result<void> RecordingKeySynthesizer::tapKey(quint16 keyCode, quint64 flags) {
 }
 
 QString RecordingKeySynthesizer::describe(quint16 keyCode, quint64 flags) {
+    static const std::pair<quint64, const char*> modifiers[] = {{ModifierFlags::control, "ctrl+"},
+                                                                {ModifierFlags::option, "alt+"},
+                                                                {ModifierFlags::shift, "shift+"},
+                                                                {ModifierFlags::command, "super+"}};
+    static const QHash<qint64, QString> keys{{KeyCodes::v, QStringLiteral("V")},
+                                             {KeyCodes::returnKey, QStringLiteral("Return")},
+                                             {KeyCodes::leftArrow, QStringLiteral("Left")},
+                                             {KeyCodes::insert, QStringLiteral("Insert")},
+                                             {KeyCodes::capsLock, QStringLiteral("CapsLock")}};
     QString text;
-    if (flags & ModifierFlags::control) {
-        text += QStringLiteral("ctrl+");
+    for (const auto& [flag, name] : modifiers) {
+        if (flags & flag) {
+            text += QLatin1String(name);
+        }
     }
-    if (flags & ModifierFlags::option) {
-        text += QStringLiteral("alt+");
-    }
-    if (flags & ModifierFlags::shift) {
-        text += QStringLiteral("shift+");
-    }
-    if (flags & ModifierFlags::command) {
-        text += QStringLiteral("super+");
-    }
-    switch (keyCode) {
-    case KeyCodes::v:
-        return text + QStringLiteral("V");
-    case KeyCodes::returnKey:
-        return text + QStringLiteral("Return");
-    case KeyCodes::leftArrow:
-        return text + QStringLiteral("Left");
-    case KeyCodes::insert:
-        return text + QStringLiteral("Insert");
-    case KeyCodes::capsLock:
-        return text + QStringLiteral("CapsLock");
-    default:
-        return text + QString::number(keyCode);
-    }
+    return text + keys.value(keyCode, QString::number(keyCode));
 }

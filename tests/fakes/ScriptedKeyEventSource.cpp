@@ -18,7 +18,6 @@ void ScriptedKeyEventSource::stop() {
 }
 
 bool ScriptedKeyEventSource::enable() {
-    ++m_enableCount;
     if (m_listening && m_enableSucceeds) {
         m_enabled = true;
     }

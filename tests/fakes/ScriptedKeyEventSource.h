@@ -20,7 +20,6 @@ public:
     void setStartSucceeds(bool succeeds) { m_startSucceeds = succeeds; }
     void setEnableSucceeds(bool succeeds) { m_enableSucceeds = succeeds; }
     int startCount() const { return m_startCount; }
-    int enableCount() const { return m_enableCount; }
 
 private:
     Handler m_handler;
@@ -30,5 +29,4 @@ private:
     bool m_startSucceeds = true;
     bool m_enableSucceeds = true;
     int m_startCount = 0;
-    int m_enableCount = 0;
 };

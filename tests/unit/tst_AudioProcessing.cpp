@@ -10,8 +10,12 @@
 
 namespace {
 
-QByteArray wavOfConstant(qint16 value, int count) {
-    return WavFile::fromSamples(std::vector<qint16>(std::size_t(count), value));
+QByteArray wavOf(const std::vector<float>& signal) {
+    std::vector<qint16> samples;
+    for (const float value : signal) {
+        samples.push_back(static_cast<qint16>(value * 32768));
+    }
+    return WavFile::fromSamples(samples);
 }
 
 } // namespace
@@ -34,24 +38,16 @@ void tst_AudioProcessing::normalization_data() {
     QTest::addColumn<double>("gain");
     QTest::addColumn<QList<int>>("expected");
 
-    QTest::newRow("silence stays") << QList<int>{0, 0, 0} << 0.8 << 1.0 << QList<int>{0, 0, 0};
+    QTest::newRow("empty") << QList<int>{} << 0.8 << 1.0 << QList<int>{};
     QTest::newRow("peak 1499 is noise") << QList<int>{1499, -200} << 0.8 << 1.0 << QList<int>{1499, -200};
     QTest::newRow("peak 1500 gets the 10x cap")
-        << QList<int>{1500, -3} << 0.8 << 10.0 << QList<int>{15000, -30};
-    QTest::newRow("peak 2000 gets the cap")
-        << QList<int>{-2000, 1000} << 0.8 << 10.0 << QList<int>{-20000, 10000};
+        << QList<int>{-1500, 3} << 0.8 << 10.0 << QList<int>{-15000, 30};
     QTest::newRow("peak 8000") << QList<int>{8000, -4000, 1} << 0.8 << 0.8 * 32767 / 8000
                                << QList<int>{26214, -13107, 3};
-    QTest::newRow("peak 20000") << QList<int>{20000, -7} << 0.8 << 0.8 * 32767 / 20000
-                                << QList<int>{26214, -9};
-    QTest::newRow("peak 30000 is loud enough")
-        << QList<int>{30000, -100} << 0.8 << 1.0 << QList<int>{30000, -100};
-    QTest::newRow("-32768 counts as 32767")
-        << QList<int>{-32768, 5000} << 0.8 << 1.0 << QList<int>{-32768, 5000};
     QTest::newRow("gain just under 1.1 is skipped") << QList<int>{23900} << 0.8 << 1.0 << QList<int>{23900};
+    QTest::newRow("-32768 counts as 32767") << QList<int>{-32768, 10} << 1.5 << 1.5 << QList<int>{-32768, 15};
     QTest::newRow("amplified samples clamp")
         << QList<int>{30000, -30000, 10} << 1.5 << 1.5 * 32767 / 30000 << QList<int>{32767, -32768, 16};
-    QTest::newRow("empty") << QList<int>{} << 0.8 << 1.0 << QList<int>{};
 }
 
 void tst_AudioProcessing::normalization() {
@@ -83,56 +79,30 @@ void tst_AudioProcessing::longRecordingsScaleAlike() {
 }
 
 void tst_AudioProcessing::wavHeader() {
-    const QByteArray wav = WavFile::fromSamples(std::vector<qint16>{1, -2, 32767});
-    const QByteArray expected = QByteArray::fromHex("52494646" // RIFF
-                                                    "2a000000" // 36 + 6
-                                                    "57415645" // WAVE
-                                                    "666d7420" // "fmt "
-                                                    "10000000" // 16
-                                                    "0100"
-                                                    "0100"     // PCM, mono
-                                                    "803e0000" // 16000 Hz
-                                                    "007d0000" // 32000 bytes/s
-                                                    "0200"
-                                                    "1000"     // block align 2, 16 bits
-                                                    "64617461" // data
-                                                    "06000000" // 6 bytes
-                                                    "0100"
-                                                    "feff"
-                                                    "ff7f");
-    QCOMPARE(wav.toHex(), expected.toHex());
+    // RIFF, 36 + 6 bytes, WAVE; "fmt ", 16, PCM, mono, 16 kHz, 32000 bytes/s, block align 2, 16 bits;
+    // data, 6 bytes: 1, -2, 32767.
+    const QByteArray expected("524946462a00000057415645"
+                              "666d74201000000001000100803e0000007d000002001000"
+                              "6461746106000000"
+                              "0100feffff7f");
+    QCOMPARE(WavFile::fromSamples(std::vector<qint16>{1, -2, 32767}).toHex(), expected);
 
     const QByteArray empty = WavFile::fromSamples({});
-    QCOMPARE(empty.size(), WavFile::headerSize);
     QCOMPARE(empty, WavFile::header(0));
-    QCOMPARE(empty.mid(40).toHex(), QByteArray("00000000"));
-    QCOMPARE(empty.mid(4, 4).toHex(), QByteArray("24000000"));
+    QCOMPARE(empty.toHex().mid(8, 8) + '|' + empty.toHex().mid(80), QByteArray("24000000|00000000"));
 }
 
 void tst_AudioProcessing::voiceActivity_data() {
     QTest::addColumn<QByteArray>("wav");
     QTest::addColumn<bool>("voiced");
 
-    QTest::newRow("header only") << WavFile::header(0) << false;
-    QTest::newRow("header and one stray byte") << WavFile::header(1) + QByteArray(1, '\x7f') << false;
     QTest::newRow("shorter than a header") << QByteArray(10, '\x7f') << false;
-    QTest::newRow("silence") << wavOfConstant(0, 16000) << false;
-    QTest::newRow("level 300 is not above 300") << wavOfConstant(-300, 1000) << false;
-    QTest::newRow("level 301") << wavOfConstant(301, 1000) << true;
-    {
-        std::vector<qint16> samples;
-        for (float value : AudioSignal::noise(0.01, 16000, 1, 1.0)) {
-            samples.push_back(static_cast<qint16>(value * 32768));
-        }
-        QTest::newRow("faint noise") << WavFile::fromSamples(samples) << false;
-    }
-    {
-        std::vector<qint16> samples;
-        for (float value : AudioSignal::sine(220, 0.05, 16000, 1, 1.0)) {
-            samples.push_back(static_cast<qint16>(value * 32768));
-        }
-        QTest::newRow("speech-like tone") << WavFile::fromSamples(samples) << true;
-    }
+    QTest::newRow("header and one stray byte") << WavFile::header(1) + QByteArray(1, '\x7f') << false;
+    QTest::newRow("level 300 is not above 300")
+        << WavFile::fromSamples(std::vector<qint16>(1000, -300)) << false;
+    QTest::newRow("level 301") << WavFile::fromSamples(std::vector<qint16>(1000, 301)) << true;
+    QTest::newRow("faint noise") << wavOf(AudioSignal::noise(0.01, 16000, 1, 1.0)) << false;
+    QTest::newRow("speech-like tone") << wavOf(AudioSignal::sine(220, 0.05, 16000, 1, 1.0)) << true;
 }
 
 void tst_AudioProcessing::voiceActivity() {

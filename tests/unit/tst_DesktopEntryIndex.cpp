@@ -46,8 +46,6 @@ void tst_DesktopEntryIndex::parsesTheMainGroupOfApplications_data() {
         << "" << false;
     QTest::newRow("a link, not an application") << QByteArray("[Desktop Entry]\nType=Link\nName=Docs\n") << ""
                                                 << "" << false;
-    QTest::newRow("no name") << QByteArray("[Desktop Entry]\nType=Application\n") << ""
-                             << "" << false;
     QTest::newRow("no main group") << QByteArray("Type=Application\nName=Loose\n") << ""
                                    << "" << false;
     QTest::newRow("binary junk") << QByteArray("\x00\xff[Desktop Entry\n=\n==\n", 22) << ""
@@ -91,12 +89,10 @@ void tst_DesktopEntryIndex::findsApplicationsByTheirWindows() {
     };
     // The user's own file hides the system's one of the same id, and with it its window class.
     QCOMPARE(nameOf("Code", "code"), QStringLiteral("My Own Code"));
-    QCOMPARE(nameOf("gnome-terminal-server", "Terminal"), QStringLiteral("Terminal"));
     QCOMPARE(nameOf("Gnome-terminal", "terminal"), QStringLiteral("Terminal"));
     QCOMPARE(nameOf("konsole", "konsole"), QStringLiteral("(none)"));
     QCOMPARE(nameOf("KDE-KONSOLE", ""), QStringLiteral("Konsole"));
     QCOMPARE(nameOf("slack", "whatever"), QStringLiteral("Slack"));
-    QCOMPARE(nameOf("Unknown", "unknown"), QStringLiteral("(none)"));
     QCOMPARE(nameOf("", ""), QStringLiteral("(none)"));
 }
 

@@ -19,6 +19,16 @@ struct Rig {
 
     const OverlayModel& model() const { return controller.overlayModel(); }
 
+    // The island and the panel at a glance: "state island|collapsed panel opacity|hidden text".
+    QString look() const {
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(model().stateName(),
+                 model().isVisible() ? QStringLiteral("island") : QStringLiteral("collapsed"),
+                 controller.panelVisible() ? QString::number(controller.panelOpacity())
+                                           : QStringLiteral("hidden"),
+                 model().text());
+    }
+
     FixedScreens screens;
     RecordingSoundPlayer sounds;
     VirtualScheduler scheduler;
@@ -39,7 +49,6 @@ private Q_SLOTS:
     void showCancelsPendingCollapse();
     void geometry_data();
     void geometry();
-    void showResetsBeforeExpanding();
 };
 
 void tst_OverlayController::stateFromText_data() {
@@ -49,22 +58,18 @@ void tst_OverlayController::stateFromText_data() {
     QTest::addColumn<QStringList>("sounds");
 
     const auto transcribing = OverlayState::transcribing;
+    const auto recording = OverlayState::recording;
     QTest::newRow("Cancelled") << transcribing << "Cancelled" << OverlayState::error << QStringList{"Basso"};
     QTest::newRow("Note saved") << transcribing << "Note saved" << OverlayState::done << QStringList{"Pop"};
-    QTest::newRow("Done") << transcribing << "Done" << OverlayState::done << QStringList{"Pop"};
     QTest::newRow("Try again anywhere")
         << transcribing << "Server error. Try again later" << OverlayState::error << QStringList{"Basso"};
     QTest::newRow("try again in lower case")
         << transcribing << "Server slow \u2014 try again" << transcribing << QStringList{};
-    QTest::newRow("Mic denied") << OverlayState::recording << "Mic denied" << OverlayState::error
-                                << QStringList{"Basso"};
-    QTest::newRow("Transcribing") << OverlayState::recording << "Transcribing\u2026" << transcribing
-                                  << QStringList{};
-    QTest::newRow("Editing") << OverlayState::recording << "EDITING" << transcribing << QStringList{};
-    QTest::newRow("unknown text keeps done, and its sound")
+    QTest::newRow("Mic denied") << recording << "Mic denied" << OverlayState::error << QStringList{"Basso"};
+    QTest::newRow("Transcribing") << recording << "Transcribing\u2026" << transcribing << QStringList{};
+    QTest::newRow("Editing") << recording << "EDITING" << transcribing << QStringList{};
+    QTest::newRow("unknown text keeps the state, and its sound")
         << OverlayState::done << "Polishing\u2026" << OverlayState::done << QStringList{"Pop"};
-    QTest::newRow("unknown text keeps recording")
-        << OverlayState::recording << "Polishing\u2026" << OverlayState::recording << QStringList{};
 }
 
 void tst_OverlayController::stateFromText() {
@@ -90,7 +95,6 @@ void tst_OverlayController::recordingTicker() {
     QCOMPARE(rig.model().text(), QStringLiteral("Recording 0.3s"));
     QVERIFY(qFuzzyCompare(rig.model().elapsedSeconds(), 0.3));
     rig.controller.setAudioLevel(0.7f);
-    QCOMPARE(rig.model().audioLevel(), 0.7f);
 
     // Still a recording state: the ticker runs on and overwrites the text at the next tick.
     rig.controller.update(QStringLiteral("Toggle recording"), OverlayState::recording);
@@ -107,21 +111,18 @@ void tst_OverlayController::recordingTicker() {
     QCOMPARE(rig.model().audioLevel(), 0.0f);
     QCOMPARE(rig.scheduler.pendingCount(), std::size_t(0));
 
-    // Command mode counts from its own start.
-    rig.controller.show(QStringLiteral("Command Mode"), OverlayState::commandMode);
-    QCOMPARE(rig.model().elapsedSeconds(), 0.0);
+    // A hide stops the count at once, before the island collapses.
+    rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
     rig.scheduler.advance(1.25);
-    QCOMPARE(rig.model().text(), QStringLiteral("Command 1.2s"));
     rig.controller.hide(0.6);
     rig.scheduler.advance(0.5);
-    QCOMPARE(rig.model().text(), QStringLiteral("Command 1.2s"));
+    QCOMPARE(rig.look(), QStringLiteral("recording island 1 Recording 1.2s"));
 }
 
 void tst_OverlayController::hideTimeline_data() {
     QTest::addColumn<double>("delay");
     QTest::addColumn<double>("collapseAt");
     QTest::newRow("after 0.6 s") << 0.6 << 0.6;
-    QTest::newRow("at once") << 0.0 << 0.0;
     QTest::newRow("negative delay is at once") << -1.0 << 0.0;
 }
 
@@ -133,61 +134,45 @@ void tst_OverlayController::hideTimeline() {
     QSignalSpy raised(&rig.controller, &OverlayController::panelRaised);
     rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
     QCOMPARE(raised.count(), 1);
-    QVERIFY(rig.controller.panelVisible());
-    QCOMPARE(rig.controller.panelOpacity(), 1.0);
     rig.controller.update(QStringLiteral("Done"), OverlayState::done);
     rig.controller.hide(delay);
 
-    if (collapseAt > 0) {
-        rig.scheduler.advance(collapseAt - 0.01);
-        QVERIFY(rig.model().isVisible());
-        rig.scheduler.advance(0.01);
-    }
     // The island shrinks first, the panel fades 0.6 s later and goes 0.15 s after that.
-    QVERIFY(!rig.model().isVisible());
-    QCOMPARE(rig.controller.panelOpacity(), 1.0);
-    rig.scheduler.advance(0.59);
-    QCOMPARE(rig.controller.panelOpacity(), 1.0);
-    rig.scheduler.advance(0.01);
-    QCOMPARE(rig.controller.panelOpacity(), 0.0);
-    QVERIFY(rig.controller.panelVisible());
-    QCOMPARE(rig.model().state(), OverlayState::done);
-    rig.scheduler.advance(0.15);
-    QVERIFY(!rig.controller.panelVisible());
-    QCOMPARE(rig.model().state(), OverlayState::idle);
-    QCOMPARE(rig.model().text(), QStringLiteral("Done"));
+    QStringList seen;
+    for (const double at :
+         {collapseAt - 0.01, collapseAt, collapseAt + 0.59, collapseAt + 0.6, collapseAt + 0.75}) {
+        rig.scheduler.advance(std::max(0.0, at - rig.scheduler.now()));
+        seen << rig.look();
+    }
+    const QString first =
+        collapseAt > 0 ? QStringLiteral("done island 1 Done") : QStringLiteral("done collapsed 1 Done");
+    QCOMPARE(seen, (QStringList{first, "done collapsed 1 Done", "done collapsed 1 Done",
+                                "done collapsed 0 Done", "idle collapsed hidden Done"}));
     QCOMPARE(rig.scheduler.pendingCount(), std::size_t(0));
 }
 
 void tst_OverlayController::showCancelsPendingCollapse() {
-    {
-        // The double tap's cancel hides the overlay, and the latched recording shows it again at once.
-        Rig rig;
-        rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
-        rig.controller.update(QStringLiteral("Cancelled"), OverlayState::error);
-        rig.controller.hide(0.8);
-        rig.scheduler.advance(0.1);
-        rig.controller.show(QStringLiteral("Toggle recording"), OverlayState::recording);
-        rig.scheduler.advance(5);
-        QVERIFY(rig.model().isVisible());
-        QVERIFY(rig.controller.panelVisible());
-        QCOMPARE(rig.controller.panelOpacity(), 1.0);
-        QCOMPARE(rig.model().state(), OverlayState::recording);
-        QCOMPARE(rig.model().text(), QStringLiteral("Recording 5.0s"));
-    }
-    {
-        // Shown again while the panel is fading.
-        Rig rig;
-        rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
-        rig.controller.hide(0);
-        rig.scheduler.advance(0.65);
-        QCOMPARE(rig.controller.panelOpacity(), 0.0);
-        rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
-        rig.scheduler.advance(1);
-        QCOMPARE(rig.controller.panelOpacity(), 1.0);
-        QVERIFY(rig.controller.panelVisible());
-        QCOMPARE(rig.model().state(), OverlayState::recording);
-    }
+    // The double tap's cancel hides the overlay, and the latched recording shows it again at once.
+    Rig rig;
+    rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
+    rig.controller.update(QStringLiteral("Cancelled"), OverlayState::error);
+    rig.controller.hide(0.8);
+    rig.scheduler.advance(0.1);
+    rig.controller.show(QStringLiteral("Toggle recording"), OverlayState::recording);
+    rig.scheduler.advance(5);
+    QCOMPARE(rig.look(), QStringLiteral("recording island 1 Recording 5.0s"));
+
+    // Shown again while the panel is fading, with the island reset before it starts to expand.
+    rig.controller.hide(0);
+    rig.scheduler.advance(0.65);
+    QCOMPARE(rig.controller.panelOpacity(), 0.0);
+    QStringList seen;
+    connect(rig.controller.model(), &OverlayModel::isVisibleChanged, this,
+            [&] { seen << rig.look() + QStringLiteral(" %1").arg(rig.model().elapsedSeconds()); });
+    rig.controller.show(QStringLiteral("Command Mode"), OverlayState::commandMode);
+    QCOMPARE(seen, QStringList{"commandMode island 1 Command Mode 0"});
+    rig.scheduler.advance(1);
+    QCOMPARE(rig.look(), QStringLiteral("commandMode island 1 Command 1.0s"));
 }
 
 void tst_OverlayController::geometry_data() {
@@ -208,9 +193,6 @@ void tst_OverlayController::geometry_data() {
     QTest::newRow("inset with one auxiliary area is no notch")
         << std::vector<ScreenInfo>{{notched.frame, 32, 600, 0, true}} << QPointF(5, 5) << notched.frame
         << false << QRectF(666, 0, 180, 32) << QRectF(0, 0, 1512, 200);
-    QTest::newRow("pointer on the second display")
-        << std::vector<ScreenInfo>{notched, external} << QPointF(2000, 700) << external.frame << false
-        << QRectF(1190, 0, 180, 32) << QRectF(1512, 0, 2560, 200);
     QTest::newRow("pointer on the seam belongs to the right-hand display")
         << std::vector<ScreenInfo>{notched, external} << QPointF(1512, 10) << external.frame << false
         << QRectF(1190, 0, 180, 32) << QRectF(1512, 0, 2560, 200);
@@ -247,29 +229,6 @@ void tst_OverlayController::geometry() {
     rig.screens.displays.clear();
     rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
     QCOMPARE(rig.controller.panelGeometry(), panel);
-    QVERIFY(rig.model().isVisible());
-}
-
-void tst_OverlayController::showResetsBeforeExpanding() {
-    Rig rig;
-    rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
-    rig.controller.setAudioLevel(0.8f);
-    rig.scheduler.advance(2);
-    rig.controller.hide(0);
-    rig.scheduler.advance(1);
-
-    // What the island shows at the moment it starts to expand.
-    QStringList seen;
-    connect(rig.controller.model(), &OverlayModel::isVisibleChanged, this, [&] {
-        const OverlayModel& model = rig.model();
-        seen << QStringLiteral("%1|%2|%3|%4|%5")
-                    .arg(model.isVisible())
-                    .arg(model.text(), model.stateName())
-                    .arg(model.elapsedSeconds())
-                    .arg(model.audioLevel());
-    });
-    rig.controller.show(QStringLiteral("Command Mode"), OverlayState::commandMode);
-    QCOMPARE(seen, QStringList{"1|Command Mode|commandMode|0|0"});
 }
 
 QTEST_GUILESS_MAIN(tst_OverlayController)

@@ -18,16 +18,15 @@ QCoro::Task<> into(QCoro::Task<T> task, std::optional<T>& outcome) {
 
 const QString plain = QStringLiteral("text/plain;charset=utf-8");
 
-PasteboardSnapshot textContent(const QString& text) {
-    return PasteboardSnapshot{{{plain, text.toUtf8()}}};
-}
-
+// The user has "abc" on the clipboard.
 struct Rig {
     Rig()
         : journal(&scheduler.clock())
         , pasteboard(&journal)
         , synthesizer(&journal)
-        , service(pasteboard, synthesizer, selection, front, scheduler) {}
+        , service(pasteboard, synthesizer, selection, front, scheduler) {
+        pasteboard.userCopiesText(QStringLiteral("abc"));
+    }
 
     // Starts a paste now; its outcome arrives once the paste delay has run.
     std::optional<Result<void>>& paste(const QString& text) {
@@ -35,6 +34,8 @@ struct Rig {
         tasks.push_back(into(service.insertViaClipboard(text), *outcomes.back()));
         return *outcomes.back();
     }
+    void advanceTo(double time) { scheduler.advance(time - scheduler.now()); }
+    QString clipboard() const { return pasteboard.text().value_or(QStringLiteral("(none)")); }
 
     VirtualScheduler scheduler;
     EventJournal journal;
@@ -57,69 +58,62 @@ private Q_SLOTS:
     void pasteChord();
     void restoreKeepsWhatTheUserHad_data();
     void restoreKeepsWhatTheUserHad();
+    void pastesInsideTheRestoreWindow_data();
     void pastesInsideTheRestoreWindow();
-    void failedPasteIsReported();
-    void keystrokes();
-    void selectedText_data();
-    void selectedText();
+    void keystrokesAndSelection();
 };
 
 void tst_PasteService::pasteChord_data() {
     QTest::addColumn<QString>("windowClass");
     QTest::addColumn<QString>("instance");
-    QTest::addColumn<QStringList>("journal");
     QTest::addColumn<bool>("declaredTerminal");
+    QTest::addColumn<QStringList>("journal");
 
-    const QStringList ordinary{"0.00 clipboard \"hello\"", "0.05 key ctrl+V",
-                               "1.05 clipboard restored [text/plain;charset=utf-8]"};
-    const QStringList terminal{"0.00 clipboard \"hello\"", "0.05 key ctrl+shift+V",
-                               "1.05 clipboard restored [text/plain;charset=utf-8]"};
+    const auto journalOf = [](const char* keys, bool primary = false) {
+        QStringList entries{"0.00 clipboard \"hello\""};
+        if (primary) {
+            entries << "0.00 primary \"hello\"";
+        }
+        return entries << QStringLiteral("0.05 key ") + QLatin1String(keys)
+                       << "1.05 clipboard restored [text/plain;charset=utf-8]";
+    };
     QTest::newRow("editor") << "Gedit"
-                            << "gedit" << ordinary << false;
-    QTest::newRow("no focused window") << QString() << QString() << ordinary << false;
+                            << "gedit" << false << journalOf("ctrl+V");
+    QTest::newRow("no focused window") << QString() << QString() << false << journalOf("ctrl+V");
     QTest::newRow("terminal by class") << "Gnome-terminal"
-                                       << "gnome-terminal-server" << terminal << false;
-    QTest::newRow("terminal by app id") << "org.wezfurlong.wezterm" << QString() << terminal << false;
+                                       << "gnome-terminal-server" << false << journalOf("ctrl+shift+V");
     // The desktop knows it as a terminal although its class is on no list.
     QTest::newRow("declared terminal") << "Zzterm"
-                                       << "zzterm" << terminal << true;
-    const QStringList primary{"0.00 clipboard \"hello\"", "0.00 primary \"hello\"", "0.05 key shift+Insert",
-                              "1.05 clipboard restored [text/plain;charset=utf-8]"};
-    QTest::newRow("xterm") << "XTerm"
-                           << "xterm" << primary << false;
+                                       << "zzterm" << true << journalOf("ctrl+shift+V");
     // xterm's desktop file calls it a terminal too; it still pastes the primary selection only.
     QTest::newRow("xterm, declared") << "XTerm"
-                                     << "xterm" << primary << true;
-    QTest::newRow("urxvt") << "URxvt"
-                           << "urxvt" << primary << false;
+                                     << "xterm" << true << journalOf("shift+Insert", true);
 }
 
 void tst_PasteService::pasteChord() {
     QFETCH(QString, windowClass);
     QFETCH(QString, instance);
-    QFETCH(QStringList, journal);
     QFETCH(bool, declaredTerminal);
+    QFETCH(QStringList, journal);
 
     Rig rig;
     if (!windowClass.isEmpty()) {
         rig.front.application = FrontApplicationInfo{windowClass, windowClass, instance, declaredTerminal};
     }
-    rig.pasteboard.userCopiesText(QStringLiteral("abc"));
     auto& outcome = rig.paste(QStringLiteral("hello"));
-    rig.scheduler.advance(0.049);
+    rig.advanceTo(0.049);
     QVERIFY(!outcome.has_value()); // the chord waits for the clipboard to settle
-    rig.scheduler.advance(0.001);
+    rig.advanceTo(0.05);
     QVERIFY(outcome.has_value() && outcome->ok());
-    rig.scheduler.advance(2);
+    rig.advanceTo(2);
     QCOMPARE(rig.journal.entries(), journal);
-    QCOMPARE(rig.pasteboard.text(), QStringLiteral("abc"));
+    QCOMPARE(rig.clipboard(), QStringLiteral("abc"));
 }
 
 void tst_PasteService::restoreKeepsWhatTheUserHad_data() {
     QTest::addColumn<PasteboardSnapshot>("before");
     QTest::addColumn<bool>("restored");
 
-    QTest::newRow("plain text") << textContent(QStringLiteral("abc")) << true;
     QTest::newRow("an image only") << PasteboardSnapshot{{{QStringLiteral("image/png"),
                                                            QByteArray("\x89PNG", 4)}}}
                                    << true;
@@ -129,7 +123,7 @@ void tst_PasteService::restoreKeepsWhatTheUserHad_data() {
                                {QStringLiteral("text/uri-list"), "file:///a"}}}
         << true;
     QTest::newRow("empty clipboard") << PasteboardSnapshot{} << false;
-    QTest::newRow("empty string") << textContent(QString()) << false;
+    QTest::newRow("empty string") << PasteboardSnapshot{{{plain, QByteArray()}}} << false;
 }
 
 void tst_PasteService::restoreKeepsWhatTheUserHad() {
@@ -139,89 +133,79 @@ void tst_PasteService::restoreKeepsWhatTheUserHad() {
     Rig rig;
     rig.pasteboard.userCopies(before);
     rig.paste(QStringLiteral("dictated"));
-    rig.scheduler.advance(0.999);
-    QCOMPARE(rig.pasteboard.text(), QStringLiteral("dictated"));
-    rig.scheduler.advance(0.1);
-    if (restored) {
-        QCOMPARE(rig.pasteboard.snapshot(), before);
-    } else {
-        QCOMPARE(rig.pasteboard.text(), QStringLiteral("dictated"));
-    }
+    rig.advanceTo(0.999);
+    QCOMPARE(rig.clipboard(), QStringLiteral("dictated"));
+    rig.advanceTo(1.1);
+    QCOMPARE(rig.pasteboard.snapshot(), (restored ? before : PasteboardSnapshot{{{plain, "dictated"}}}));
     QCOMPARE(rig.scheduler.pendingCount(), std::size_t(0));
 }
 
+void tst_PasteService::pastesInsideTheRestoreWindow_data() {
+    // Steps "time:paste:TEXT", "time:copy:TEXT" (the user copies), "time:refuse" (no more key posts).
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QStringList>("journal");
+    QTest::addColumn<bool>("lastPasted");
+
+    const QString restored = QStringLiteral("1.55 clipboard restored [text/plain;charset=utf-8]");
+    QTest::newRow("the user copies inside the window: theirs stays")
+        << "0:paste:one 0.5:copy:mine"
+        << "mine" << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V"} << true;
+    QTest::newRow("two dictations: one restore, of what the user had before the first")
+        << "0:paste:one 0.5:paste:two"
+        << "abc"
+        << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.50 clipboard \"two\"",
+                       "0.55 key ctrl+V", restored}
+        << true;
+    QTest::newRow("the user copied between the two: that is restored")
+        << "0:paste:one 0.3:copy:mine 0.5:paste:two"
+        << "mine"
+        << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.50 clipboard \"two\"",
+                       "0.55 key ctrl+V", restored}
+        << true;
+    // A paste that could not be posted leaves the dictation on the clipboard for a paste by hand.
+    QTest::newRow("refused") << "0:refuse 0:paste:dictated"
+                             << "dictated"
+                             << QStringList{"0.00 clipboard \"dictated\"", "0.05 key refused ctrl+V"}
+                             << false;
+    QTest::newRow("refused in the window of the same text")
+        << "0:paste:one 0.3:refuse 0.3:paste:one"
+        << "one"
+        << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.30 clipboard \"one\"",
+                       "0.35 key refused ctrl+V"}
+        << false;
+}
+
 void tst_PasteService::pastesInsideTheRestoreWindow() {
-    {
-        // The user copies something inside the window: theirs stays.
-        Rig rig;
-        rig.pasteboard.userCopiesText(QStringLiteral("abc"));
-        rig.paste(QStringLiteral("one"));
-        rig.scheduler.advance(0.5);
-        rig.pasteboard.userCopiesText(QStringLiteral("mine"));
-        rig.scheduler.advance(1);
-        QCOMPARE(rig.pasteboard.text(), QStringLiteral("mine"));
-        QCOMPARE(rig.journal.entries(), (QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V"}));
+    QFETCH(QString, script);
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, journal);
+    QFETCH(bool, lastPasted);
+
+    Rig rig;
+    for (const QString& step : script.split(QLatin1Char(' '))) {
+        rig.advanceTo(step.section(QLatin1Char(':'), 0, 0).toDouble());
+        const QString action = step.section(QLatin1Char(':'), 1, 1);
+        const QString text = step.section(QLatin1Char(':'), 2);
+        if (action == QLatin1String("paste")) {
+            rig.paste(text);
+        } else if (action == QLatin1String("copy")) {
+            rig.pasteboard.userCopiesText(text);
+        } else {
+            rig.synthesizer.setAvailable(false);
+        }
     }
-    {
-        // Two dictations within a second: one restore, of what the user had before the first.
-        Rig rig;
-        rig.pasteboard.userCopiesText(QStringLiteral("abc"));
-        rig.paste(QStringLiteral("one"));
-        rig.scheduler.advance(0.5);
-        rig.paste(QStringLiteral("two"));
-        rig.scheduler.advance(2);
-        QCOMPARE(rig.pasteboard.text(), QStringLiteral("abc"));
-        QCOMPARE(rig.journal.entries(),
-                 (QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.50 clipboard \"two\"",
-                              "0.55 key ctrl+V", "1.55 clipboard restored [text/plain;charset=utf-8]"}));
-    }
-    {
-        // The user copied between the two: the second paste restores that instead.
-        Rig rig;
-        rig.pasteboard.userCopiesText(QStringLiteral("abc"));
-        rig.paste(QStringLiteral("one"));
-        rig.scheduler.advance(0.3);
-        rig.pasteboard.userCopiesText(QStringLiteral("mine"));
-        rig.scheduler.advance(0.2);
-        rig.paste(QStringLiteral("two"));
-        rig.scheduler.advance(2);
-        QCOMPARE(rig.pasteboard.text(), QStringLiteral("mine"));
-    }
+    rig.advanceTo(3);
+    QCOMPARE(rig.clipboard(), clipboard);
+    QCOMPARE(rig.journal.entries(), journal);
+    QVERIFY(rig.outcomes.back()->has_value());
+    QCOMPARE(rig.outcomes.back()->value().ok(), lastPasted);
 }
 
-void tst_PasteService::failedPasteIsReported() {
-    {
-        Rig rig;
-        rig.pasteboard.userCopiesText(QStringLiteral("abc"));
-        rig.synthesizer.setAvailable(false);
-        auto& outcome = rig.paste(QStringLiteral("dictated"));
-        rig.scheduler.advance(2);
-        QVERIFY(outcome.has_value());
-        QVERIFY(!outcome->ok());
-        // No restore: the dictation stays on the clipboard for a paste by hand.
-        QCOMPARE(rig.pasteboard.text(), QStringLiteral("dictated"));
-        QCOMPARE(rig.journal.entries(),
-                 (QStringList{"0.00 clipboard \"dictated\"", "0.05 key refused ctrl+V"}));
-    }
-    {
-        // A failure inside the window of an earlier paste keeps the failed text too.
-        Rig rig;
-        rig.pasteboard.userCopiesText(QStringLiteral("abc"));
-        rig.paste(QStringLiteral("one"));
-        rig.scheduler.advance(0.3);
-        rig.synthesizer.setAvailable(false);
-        auto& outcome = rig.paste(QStringLiteral("two"));
-        rig.scheduler.advance(2);
-        QVERIFY(outcome.has_value() && !outcome->ok());
-        QCOMPARE(rig.pasteboard.text(), QStringLiteral("two"));
-    }
-}
-
-void tst_PasteService::keystrokes() {
+void tst_PasteService::keystrokesAndSelection() {
     Rig rig;
     QVERIFY(rig.service.selectPreviousText(0).ok());
     QVERIFY(rig.service.selectPreviousText(-2).ok());
-    QVERIFY(rig.journal.entries().isEmpty());
     QVERIFY(rig.service.selectPreviousText(3).ok());
     QVERIFY(rig.service.sendKeystroke(quint16(KeyCodes::returnKey), 0).ok());
     QCOMPARE(rig.journal.entries(), (QStringList{"0.00 key shift+Left", "0.00 key shift+Left",
@@ -233,28 +217,18 @@ void tst_PasteService::keystrokes() {
     QVERIFY(!rig.service.selectPreviousText(3).ok());
     QCOMPARE(rig.journal.entries(), (QStringList{"0.00 key shift+Left", "0.00 key refused shift+Left"}));
     QVERIFY(!rig.service.sendKeystroke(quint16(KeyCodes::returnKey), 0).ok());
-}
 
-void tst_PasteService::selectedText_data() {
-    QTest::addColumn<std::optional<QString>>("selection");
-    QTest::addColumn<std::optional<QString>>("expected");
-    QTest::newRow("nothing selected") << std::optional<QString>() << std::optional<QString>();
-    QTest::newRow("empty") << std::optional<QString>(QString()) << std::optional<QString>();
-    QTest::newRow("white space and line breaks")
-        << std::optional<QString>(QStringLiteral(" \n\t \r\n")) << std::optional<QString>();
-    QTest::newRow("kept as read") << std::optional<QString>(QStringLiteral("  word "))
-                                  << std::optional<QString>(QStringLiteral("  word "));
-}
-
-void tst_PasteService::selectedText() {
-    QFETCH(std::optional<QString>, selection);
-    QFETCH(std::optional<QString>, expected);
-    Rig rig;
-    rig.selection.selection = selection;
-    std::optional<std::optional<QString>> outcome;
-    auto task = into(rig.service.selectedText(), outcome);
-    QVERIFY(outcome.has_value());
-    QCOMPARE(*outcome, expected);
+    // A selection of nothing but white space is no selection; any other is kept as read.
+    const auto selected = [&rig](std::optional<QString> selection) {
+        rig.selection.selection = std::move(selection);
+        std::optional<std::optional<QString>> outcome;
+        auto task = into(rig.service.selectedText(), outcome);
+        return outcome.value_or(QStringLiteral("(pending)"));
+    };
+    QCOMPARE(selected(std::nullopt), std::nullopt);
+    QCOMPARE(selected(QString()), std::nullopt);
+    QCOMPARE(selected(QStringLiteral(" \n\t \r\n")), std::nullopt);
+    QCOMPARE(selected(QStringLiteral("  word ")), std::optional<QString>(QStringLiteral("  word ")));
 }
 
 QTEST_GUILESS_MAIN(tst_PasteService)

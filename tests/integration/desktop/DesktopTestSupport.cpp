@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTest>
 #include <QUrl>
+#include <QtEndian>
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -223,6 +224,47 @@ int run(const QString& program, const QStringList& arguments, QByteArray* output
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
+EnvironmentOverride::EnvironmentOverride(const char* name, const std::optional<QByteArray>& value)
+    : m_name(name)
+    , m_saved(qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name)) : std::nullopt) {
+    value ? qputenv(name, *value) : qunsetenv(name);
+}
+
+EnvironmentOverride::~EnvironmentOverride() {
+    m_saved ? qputenv(m_name, *m_saved) : qunsetenv(m_name);
+}
+
+SelectionOwner::SelectionOwner(const QString& selection, const QString& target, const QByteArray& content) {
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), selection,
+                                              QStringLiteral("-target"), target, QStringLiteral("-quiet")});
+    m_process.waitForStarted(5000);
+    m_process.write(content);
+    m_process.closeWriteChannel();
+    // Owned once another client can read it; the tests check what they read anyway.
+    static_cast<void>(QTest::qWaitFor([&] { return readSelection(selection, target) == content; }, 5000));
+}
+
+SelectionOwner::~SelectionOwner() {
+    m_process.kill();
+    m_process.waitForFinished(2000);
+}
+
+QByteArray readSelection(const QString& selection, const QString& target) {
+    QByteArray output;
+    run(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), selection, QStringLiteral("-target"), target, QStringLiteral("-o")},
+        &output);
+    return output;
+}
+
+void setDefaultSource(const QString& source) {
+    run(QStringLiteral("pactl"),
+        {QStringLiteral("set-default-source"),
+         source.isEmpty() ? qEnvironmentVariable("ORLAVO_TEST_MIC_SINK") + QStringLiteral(".monitor")
+                          : source});
+}
+
 bool makeSpeech(const QString& text, const QString& wavPath) {
     return run(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), wavPath, text}) == 0;
 }
@@ -234,27 +276,14 @@ bool speakIntoMicrophone(const QString& wavPath) {
 
 std::optional<double> wavDuration(const QString& wavPath) {
     QFile file(wavPath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    // espeak-ng writes a streaming header with a huge data size: the samples run to the end.
+    const qsizetype data = bytes.indexOf("data");
+    if (!bytes.startsWith("RIFF") || bytes.size() < 44 || data < 0) {
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
-    // RIFF chunks: "fmt " gives the byte rate, "data" the size (espeak-ng writes a streaming
-    // header with a huge size, so the file length bounds it).
-    qsizetype offset = 12;
-    quint32 byteRate = 0;
-    while (offset + 8 <= bytes.size()) {
-        const QByteArray id = bytes.mid(offset, 4);
-        quint32 size = 0;
-        std::memcpy(&size, bytes.constData() + offset + 4, 4);
-        if (id == "fmt " && offset + 16 <= bytes.size()) {
-            std::memcpy(&byteRate, bytes.constData() + offset + 16, 4);
-        } else if (id == "data" && byteRate > 0) {
-            const qint64 available = bytes.size() - (offset + 8);
-            return static_cast<double>(std::min<qint64>(size, available)) / byteRate;
-        }
-        offset += 8 + static_cast<qsizetype>(size) + (size & 1);
-    }
-    return std::nullopt;
+    const auto byteRate = qFromLittleEndian<quint32>(bytes.constData() + 28);
+    return byteRate > 0 ? std::optional<double>(double(bytes.size() - data - 8) / byteRate) : std::nullopt;
 }
 
 } // namespace DesktopTest

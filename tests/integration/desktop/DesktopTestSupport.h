@@ -92,6 +92,38 @@ private:
 int run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
         int timeoutMs = 15000);
 
+// Sets an environment variable (unsets it for nullopt) while the object lives.
+class EnvironmentOverride final {
+public:
+    EnvironmentOverride(const char* name, const std::optional<QByteArray>& value);
+    ~EnvironmentOverride();
+    EnvironmentOverride(const EnvironmentOverride&) = delete;
+    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<QByteArray> m_saved;
+};
+
+// Another program (xclip) owning a selection ("clipboard" or "primary") with the content, as a copy
+// in another application would, while the object lives.
+class SelectionOwner final {
+public:
+    SelectionOwner(const QString& selection, const QString& target, const QByteArray& content);
+    ~SelectionOwner();
+    SelectionOwner(const SelectionOwner&) = delete;
+    SelectionOwner& operator=(const SelectionOwner&) = delete;
+
+private:
+    QProcess m_process;
+};
+
+// What another client reads from the selection as `target`.
+QByteArray readSelection(const QString& selection, const QString& target = QStringLiteral("UTF8_STRING"));
+
+// Makes the sound server's source the default microphone; by default the desktop's fake one.
+void setDefaultSource(const QString& source = {});
+
 // Speaks the text into a WAV file with espeak-ng; false when that fails.
 bool makeSpeech(const QString& text, const QString& wavPath);
 

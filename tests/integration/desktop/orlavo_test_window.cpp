@@ -8,7 +8,6 @@
 // the window then owns the primary selection), "quit".
 #include <QApplication>
 #include <QClipboard>
-#include <QCommandLineParser>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
 #include <QUrl>
@@ -42,17 +41,12 @@ int main(int argc, char* argv[]) {
         qputenv("RESOURCE_NAME", instance);
     }
     QApplication application(argc, argv);
-    QCommandLineParser parser;
-    parser.addOption({QStringLiteral("class"), QStringLiteral("WM_CLASS class"), QStringLiteral("class")});
-    parser.addOption(
-        {QStringLiteral("instance"), QStringLiteral("WM_CLASS instance"), QStringLiteral("instance")});
-    parser.addOption({QStringLiteral("text"), QStringLiteral("initial text"), QStringLiteral("text")});
-    parser.process(application);
-    QApplication::setApplicationName(parser.value(QStringLiteral("class")));
+    const QString windowClass = QString::fromLocal8Bit(argumentAfter(argc, argv, "--class"));
+    QApplication::setApplicationName(windowClass);
 
     QPlainTextEdit editor;
-    editor.setWindowTitle(parser.value(QStringLiteral("class")) + QStringLiteral(" test window"));
-    editor.setPlainText(parser.value(QStringLiteral("text")));
+    editor.setWindowTitle(windowClass + QStringLiteral(" test window"));
+    editor.setPlainText(QString::fromLocal8Bit(argumentAfter(argc, argv, "--text")));
     editor.resize(640, 200);
     QObject::connect(&editor, &QPlainTextEdit::textChanged,
                      [&editor] { say("text " + QUrl::toPercentEncoding(editor.toPlainText())); });
