@@ -1,14 +1,15 @@
 // A text window for the desktop tests: a plain text editor that says on standard output what it
 // holds and obeys commands on standard input.
 //
-//   orlavo_test_window --class CLASS --instance INSTANCE [--text INITIAL]
+//   orlavo_test_window --class CLASS --instance INSTANCE [--text INITIAL] [--at X,Y]
 //
 // Output lines: "window <id>" once shown, "active" / "inactive" as the focus comes and goes,
-// "text <percent-encoded content>" after every change. Input lines: "select" (select everything:
-// the window then owns the primary selection), "quit".
+// "text <percent-encoded content>" after every change, "pressed" for every mouse press. Input lines: "select"
+// (select everything: the window then owns the primary selection), "quit".
 #include <QApplication>
 #include <QClipboard>
 #include <QCommandLineParser>
+#include <QEvent>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
 #include <QUrl>
@@ -33,6 +34,16 @@ QByteArray argumentAfter(int argc, char** argv, const char* name) {
     return {};
 }
 
+class PressReporter final : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) {
+            say("pressed");
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -47,6 +58,8 @@ int main(int argc, char* argv[]) {
     parser.addOption(
         {QStringLiteral("instance"), QStringLiteral("WM_CLASS instance"), QStringLiteral("instance")});
     parser.addOption({QStringLiteral("text"), QStringLiteral("initial text"), QStringLiteral("text")});
+    parser.addOption(
+        {QStringLiteral("at"), QStringLiteral("top-left corner X,Y"), QStringLiteral("position")});
     parser.process(application);
     QApplication::setApplicationName(parser.value(QStringLiteral("class")));
 
@@ -54,6 +67,11 @@ int main(int argc, char* argv[]) {
     editor.setWindowTitle(parser.value(QStringLiteral("class")) + QStringLiteral(" test window"));
     editor.setPlainText(parser.value(QStringLiteral("text")));
     editor.resize(640, 200);
+    if (const QStringList at = parser.value(QStringLiteral("at")).split(QLatin1Char(',')); at.size() == 2) {
+        editor.move(at[0].toInt(), at[1].toInt());
+    }
+    PressReporter pressReporter;
+    editor.viewport()->installEventFilter(&pressReporter);
     QObject::connect(&editor, &QPlainTextEdit::textChanged,
                      [&editor] { say("text " + QUrl::toPercentEncoding(editor.toPlainText())); });
     QObject::connect(&application, &QApplication::focusChanged,
