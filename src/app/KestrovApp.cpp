@@ -136,8 +136,6 @@ KestrovApp::KestrovApp(QObject* parent)
         std::fprintf(stderr, "orlavo: this desktop shows no tray icons; run `orlavo` again to open the "
                              "status window\n");
     }
-    // Started once the event loop has drawn the tray icon.
-    QMetaObject::invokeMethod(this, &KestrovApp::started, Qt::QueuedConnection);
 }
 
 KestrovApp::~KestrovApp() {
@@ -183,6 +181,9 @@ void KestrovApp::showSetupWindow() {
                 &PTTAppState::completeSetupWizard);
         connect(m_setupWindow.get(), &PlaceholderWindow::closed, m_controller.get(),
                 &PTTAppState::setupWizardClosed);
+        // Said now, while the welcome window waits: the terminal that started Orlavo learns the key.
+        m_announced = true;
+        say(instructions());
     }
     m_setupWindow->present();
 }

@@ -61,10 +61,6 @@ public:
     // The one line that tells the user what to press.
     QString instructions() const;
 
-Q_SIGNALS:
-    // The tray icon is up (or there is no tray to show it in).
-    void started();
-
 private:
     void openPopover();
     void openSettings();

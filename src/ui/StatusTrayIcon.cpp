@@ -32,11 +32,10 @@ StatusTrayIcon::~StatusTrayIcon() {
 }
 
 bool StatusTrayIcon::show() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        return false;
-    }
+    // Shown even without a tray now: one that starts later (a panel after the session's
+    // programs) still gets the icon.
     m_tray->show();
-    return true;
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 bool StatusTrayIcon::isVisible() const {

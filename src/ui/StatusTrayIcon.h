@@ -21,7 +21,7 @@ public:
     explicit StatusTrayIcon(StatusMenuModel& menu, QObject* parent = nullptr);
     ~StatusTrayIcon() override;
 
-    // False when the desktop has no tray to show it in.
+    // False when the desktop has no tray to show it in yet.
     bool show();
     bool isVisible() const;
     // Where the icon is on the screen; empty when the tray does not say.

@@ -61,6 +61,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void holdingTheHotkeyTypesIntoTheFocusedWindow();
     void aFailedTranscriptionPastesNothing();
+    void theApplicationChecksForUpdatesOnItsOwn();
 
 private:
     // Holds the hotkey for 1.5 s while the microphone hears the speech; `during` runs meanwhile.
@@ -81,8 +82,8 @@ void tst_Dictation::initTestCase() {
     }
     m_environment = std::make_unique<TemporaryEnvironment>();
     m_environment->set("PTT_SKIP_WIZARD", "1");
-    m_environment->set("ORLAVO_UPDATE_HOST", "");
     m_service = std::make_unique<LoopbackHttpServer>();
+    m_environment->set("ORLAVO_UPDATE_FEED_URL", (m_service->baseURL() + QStringLiteral("/latest.json")).toUtf8());
     {
         JsonFileKeyValueStore defaults(AppPaths::defaultsFile());
         SettingsStore store(defaults);
@@ -207,6 +208,12 @@ void tst_Dictation::aFailedTranscriptionPastesNothing() {
     QTRY_VERIFY_WITH_TIMEOUT(!m_app->overlayWindow().window()->isVisible(), 5000);
     QCOMPARE(m_window.text(), textBefore);
     QVERIFY(m_app->controller().lastEvent()->error->contains(QLatin1String("503")));
+}
+
+void tst_Dictation::theApplicationChecksForUpdatesOnItsOwn() {
+    // Five seconds after the start, with the pop-over never opened.
+    QTRY_COMPARE_WITH_TIMEOUT(m_service->seen("/latest.json").size(), std::size_t(1), 8000);
+    QCOMPARE(m_app->popover().window(), nullptr);
 }
 
 QTEST_MAIN(tst_Dictation)

@@ -2,6 +2,7 @@
 // state, and what the on/off switch does to a recording in progress.
 #include "DictationRig.h"
 #include "StatusMenuModel.h"
+#include "StatusPopover.h"
 #include "StatusTrayIcon.h"
 #include "model/HotkeyBinding.h"
 #include "model/PTTStatsSummary.h"
@@ -19,6 +20,8 @@ private Q_SLOTS:
     void savingsLine_data();
     void savingsLine();
     void followsTheControllerAndTheDatabase();
+    void thePopoverOpensBesideTheIcon_data();
+    void thePopoverOpensBesideTheIcon();
 };
 
 void tst_StatusMenuModel::statusLine_data() {
@@ -131,6 +134,20 @@ void tst_StatusMenuModel::followsTheControllerAndTheDatabase() {
     QCOMPARE(controller.lastEvent()->error, QStringLiteral("Cancelled"));
     QCOMPARE(icon(), QStringLiteral("mic-off"));
     QCOMPARE(menu.statusLine(), QStringLiteral("Off"));
+}
+
+void tst_StatusMenuModel::thePopoverOpensBesideTheIcon_data() {
+    QTest::addColumn<QRect>("icon");
+    QTest::addColumn<QPoint>("topLeft");
+    QTest::newRow("tray at the top right") << QRect(1896, 0, 24, 32) << QPoint(1920 - 240, 36);
+    QTest::newRow("tray at the bottom") << QRect(1000, 1050, 24, 30) << QPoint(1024 - 240, 1050 - 4 - 190);
+    QTest::newRow("icon near the left edge") << QRect(10, 0, 24, 32) << QPoint(0, 36);
+}
+
+void tst_StatusMenuModel::thePopoverOpensBesideTheIcon() {
+    QFETCH(QRect, icon);
+    QFETCH(QPoint, topLeft);
+    QCOMPARE(StatusPopover::placement(icon, QSize(240, 190), QRect(0, 0, 1920, 1080)), topLeft);
 }
 
 QTEST_MAIN(tst_StatusMenuModel)
