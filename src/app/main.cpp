@@ -1,9 +1,13 @@
+#include "KestrovApp.h"
 #include "OrlavoVersion.h"
+#include "RemoteCommands.h"
+#include "SingleInstance.h"
 #include "commands/Command.h"
 #include "commands/InfoCommand.h"
 #include "commands/TextCommand.h"
 #include "commands/TranscribeCommand.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -22,37 +26,110 @@ const std::array commands{
             runTranscribeCommand},
 };
 
+const std::array remoteCommands{
+    Command{"toggle", "start a recording in the running Orlavo, or finish the one it is making", nullptr},
+    Command{"start", "start a recording in the running Orlavo (it runs until stop)", nullptr},
+    Command{"stop", "finish the recording: transcribe it and type the text", nullptr},
+    Command{"cancel", "throw the recording away", nullptr},
+};
+
+void setNames() {
+    QCoreApplication::setApplicationName(QStringLiteral("orlavo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORLAVO_VERSION));
+}
+
 int printUsage() {
-    std::printf("Usage: orlavo [command]\n\nCommands:\n");
+    std::printf(
+        "Usage: orlavo [command]\n\nWithout a command, starts Orlavo in the tray (or opens the running "
+        "one).\n\nCommands for the running Orlavo (for window-manager key bindings):\n");
+    for (const Command& command : remoteCommands) {
+        std::printf("  %-12s %s\n", command.name, command.summary);
+    }
+    std::printf("\nCommands that need no running Orlavo and no display:\n");
     for (const Command& command : commands) {
         std::printf("  %-12s %s\n", command.name, command.summary);
     }
     return 0;
 }
 
+int printReply(const RemoteReply& reply) {
+    if (!reply.message.isEmpty()) {
+        std::fprintf(reply.exitCode == 0 ? stdout : stderr, "%s\n", qPrintable(reply.message));
+    }
+    return reply.exitCode;
+}
+
+int runRemoteCommand(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    setNames();
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const auto reply = SingleInstance::send(SingleInstance::defaultDirectory(), arguments);
+    if (!reply) {
+        std::fprintf(stderr, "orlavo: Orlavo is not running; start it with `orlavo` first\n");
+        return 1;
+    }
+    return printReply(*reply);
+}
+
+int runApplication(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+            std::fprintf(stderr, "orlavo: no X display (DISPLAY is not set). Orlavo runs in an X11 desktop "
+                                 "session; `orlavo text`, `orlavo transcribe` and `orlavo paths` work "
+                                 "without one.\n");
+            return 1;
+        }
+        // The desktop layer speaks X11; in a Wayland session it goes through XWayland.
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    QApplication application(argc, argv);
+    setNames();
+    QApplication::setApplicationDisplayName(QStringLiteral("Orlavo"));
+
+    SingleInstance instance;
+    QString why;
+    if (!instance.becomePrimary(&why)) {
+        if (const auto reply = SingleInstance::send(instance.defaultDirectory(), {})) {
+            return printReply(*reply);
+        }
+        std::fprintf(stderr, "orlavo: cannot start: %s\n", qPrintable(why));
+        return 1;
+    }
+    KestrovApp shell;
+    instance.setHandler(
+        [&shell](const QStringList& arguments) { return shell.handleRemoteCommand(arguments); });
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("orlavo"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ORLAVO_VERSION));
-
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
-    if (arguments.isEmpty()) {
-        runVersionCommand({});
-        return runPathsCommand({});
+    if (argc < 2) {
+        return runApplication(argc, argv);
     }
-    const QString name = arguments.takeFirst();
-    if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+    const char* name = argv[1];
+    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
         return printUsage();
     }
+    if (RemoteCommands::isRemoteCommand(QString::fromLocal8Bit(name))) {
+        if (argc > 2) {
+            std::fprintf(stderr, "orlavo: %s takes no arguments\n", name);
+            return 2;
+        }
+        return runRemoteCommand(argc, argv);
+    }
     for (const Command& command : commands) {
-        if (name == QLatin1String(command.name)) {
+        if (std::strcmp(name, command.name) == 0) {
+            QCoreApplication application(argc, argv);
+            setNames();
+            QStringList arguments = QCoreApplication::arguments();
+            arguments.removeFirst();
+            arguments.removeFirst();
             return command.run(arguments);
         }
     }
-    std::fprintf(stderr, "orlavo: unknown command “%s”\n", qPrintable(name));
+    std::fprintf(stderr, "orlavo: unknown command “%s”\n", name);
     printUsage();
     return 2;
 }

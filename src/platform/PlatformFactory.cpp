@@ -17,6 +17,7 @@
 #include "qt/QtClipboardPasteboard.h"
 #include "qt/QtScreens.h"
 #include "sound/CanberraSoundPlayer.h"
+#include "x11/X11Compositor.h"
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
 #include "x11/X11KeyEventSource.h"
@@ -51,6 +52,9 @@ PlatformServices x11Platform(const Clock& clock, std::shared_ptr<X11ConnectionPr
     auto ledger = std::make_shared<SyntheticKeyLedger>();
     PlatformServices services;
     services.name = QStringLiteral("x11");
+    // X11 never reports the fn key: the key monitor takes Right Control for it.
+    services.functionKeyName = QStringLiteral("Right Ctrl");
+    services.isCompositing = [connections] { return X11Compositor::isActive(*connections); };
     services.keyEventSource = std::make_unique<X11KeyEventSource>(clock, ledger);
     services.keySynthesizer = std::make_unique<XTestKeySynthesizer>(connections, ledger, clock);
     services.pasteboard = std::make_unique<QtClipboardPasteboard>();

@@ -13,6 +13,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 // One implementation of every desktop port, all from the same platform. Members are destroyed in
@@ -22,6 +23,12 @@ struct PlatformServices {
     QString name;
     // Why the null platform stands in; empty when a real one was found.
     QString reason;
+    // The key that stands in for fn, named in texts that tell the user what to press; empty
+    // where fn is a key of its own.
+    QString functionKeyName;
+    // Whether translucent windows are drawn as such (a compositor runs); asked as the overlay
+    // shows, since one may start or stop at any time.
+    std::function<bool()> isCompositing = [] { return false; };
 
     std::unique_ptr<KeyEventSource> keyEventSource;
     std::unique_ptr<KeySynthesizer> keySynthesizer;

@@ -84,6 +84,8 @@ public:
     QCoro::Task<> checkServerHealth();
     QCoro::Task<> checkBackendHealth();
     Q_INVOKABLE void refreshPersonalizationData();
+    // Today's and the all-time figures, read again (the status menu does as it opens).
+    Q_INVOKABLE void refreshStatistics();
     Q_INVOKABLE void saveSnippet(const QString& trigger, const QString& body);
     Q_INVOKABLE void deleteSnippet(qint64 id);
     Q_INVOKABLE void saveDictionaryEntry(const QString& wrong, const QString& correct, bool wholeWord);
@@ -101,6 +103,10 @@ public:
     // could otherwise never be finished.
     Q_INVOKABLE void startHotkeyMonitor();
     Q_INVOKABLE void stopHotkeyMonitor();
+
+    // What every signal of the hotkey monitor does. The command line of a running instance sends
+    // the same signals, for desktops where the keys come from elsewhere.
+    void handleHotkey(HotkeySignal signal);
 
 Q_SIGNALS:
     void settingsChanged();
@@ -138,7 +144,6 @@ private:
 
     // What follows the start-up pause: the monitor (or the setup wizard).
     QCoro::Task<> runStartup(bool launchFlag);
-    void handleHotkey(HotkeySignal signal);
     QCoro::Task<> startRecording(QString overlayText);
     QCoro::Task<> finishRecording();
     // Acts only on a capture that is starting or running.

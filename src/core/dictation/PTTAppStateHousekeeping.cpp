@@ -67,6 +67,10 @@ void PTTAppState::refreshPersonalizationData() {
     setStatistics(m_services.database.fetchStatsSummary(), std::nullopt);
 }
 
+void PTTAppState::refreshStatistics() {
+    setStatistics(m_services.database.fetchStatsSummary(), m_services.database.fetchTodayStats());
+}
+
 void PTTAppState::saveSnippet(const QString& trigger, const QString& body) {
     const QString cleanTrigger = trigger.trimmed();
     const QString cleanBody = body.trimmed();

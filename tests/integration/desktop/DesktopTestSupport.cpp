@@ -151,9 +151,15 @@ bool TestWindow::start(const QString& windowClass, const QString& instance, cons
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QObject::connect(m_process.get(), &QProcess::readyReadStandardOutput, m_process.get(),
                      [this] { readOutput(); });
-    m_process->start(QStringLiteral(ORLAVO_TEST_WINDOW_PATH),
-                     {QStringLiteral("--class"), windowClass, QStringLiteral("--instance"), instance,
-                      QStringLiteral("--text"), text});
+    QStringList arguments{QStringLiteral("--class"), windowClass, QStringLiteral("--instance"), instance,
+                          QStringLiteral("--text"),  text};
+    if (m_position) {
+        arguments << QStringLiteral("--at")
+                  << QStringLiteral("%1,%2").arg(m_position->x()).arg(m_position->y());
+    }
+    m_focusLosses = 0;
+    m_presses = 0;
+    m_process->start(QStringLiteral(ORLAVO_TEST_WINDOW_PATH), arguments);
     if (!m_process->waitForStarted(5000)) {
         return false;
     }
@@ -197,7 +203,10 @@ void TestWindow::readOutput() {
         } else if (line == "active") {
             m_active = true;
         } else if (line == "inactive") {
+            m_focusLosses += m_active ? 1 : 0;
             m_active = false;
+        } else if (line == "pressed") {
+            ++m_presses;
         } else if (line == "selected") {
             m_selected = true;
         } else if (line.startsWith("text ")) {

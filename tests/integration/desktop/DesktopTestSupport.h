@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPoint>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -68,6 +69,8 @@ public:
     // Starts it and waits until it is shown, has the focus and is the window manager's active
     // window.
     bool start(const QString& windowClass, const QString& instance, const QString& text = {});
+    // Where the next start() asks the window manager to put the window.
+    void setPosition(const QPoint& topLeft) { m_position = topLeft; }
     bool waitForText(const QString& expected, int timeoutMs = 5000);
     bool selectAll();
     void close();
@@ -75,6 +78,9 @@ public:
     unsigned long windowId() const { return m_windowId; }
     QString text() const { return m_text; }
     bool isActive() const { return m_active; }
+    // Since the start: the times the window lost the focus, and the mouse presses it received.
+    int focusLosses() const { return m_focusLosses; }
+    int presses() const { return m_presses; }
 
 private:
     void readOutput();
@@ -85,6 +91,9 @@ private:
     QString m_text;
     bool m_active = false;
     bool m_selected = false;
+    std::optional<QPoint> m_position;
+    int m_focusLosses = 0;
+    int m_presses = 0;
 };
 
 // Runs a program to its end (at most `timeoutMs`), with the event loop running; its exit status,

@@ -1,13 +1,14 @@
 // A text window for the desktop tests: a plain text editor that says on standard output what it
 // holds and obeys commands on standard input.
 //
-//   orlavo_test_window --class CLASS --instance INSTANCE [--text INITIAL]
+//   orlavo_test_window --class CLASS --instance INSTANCE [--text INITIAL] [--at X,Y]
 //
 // Output lines: "window <id>" once shown, "active" / "inactive" as the focus comes and goes,
-// "text <percent-encoded content>" after every change. Input lines: "select" (select everything:
-// the window then owns the primary selection), "quit".
+// "text <percent-encoded content>" after every change, "pressed" for every mouse press. Input lines: "select"
+// (select everything: the window then owns the primary selection), "quit".
 #include <QApplication>
 #include <QClipboard>
+#include <QEvent>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
 #include <QUrl>
@@ -32,6 +33,16 @@ QByteArray argumentAfter(int argc, char** argv, const char* name) {
     return {};
 }
 
+class PressReporter final : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) {
+            say("pressed");
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -48,6 +59,11 @@ int main(int argc, char* argv[]) {
     editor.setWindowTitle(windowClass + QStringLiteral(" test window"));
     editor.setPlainText(QString::fromLocal8Bit(argumentAfter(argc, argv, "--text")));
     editor.resize(640, 200);
+    if (const QList<QByteArray> at = argumentAfter(argc, argv, "--at").split(','); at.size() == 2) {
+        editor.move(at[0].toInt(), at[1].toInt());
+    }
+    PressReporter pressReporter;
+    editor.viewport()->installEventFilter(&pressReporter);
     QObject::connect(&editor, &QPlainTextEdit::textChanged,
                      [&editor] { say("text " + QUrl::toPercentEncoding(editor.toPlainText())); });
     QObject::connect(&application, &QApplication::focusChanged,

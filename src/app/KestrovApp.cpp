@@ -1,0 +1,196 @@
+#include "KestrovApp.h"
+
+#include "OverlayWindow.h"
+#include "PlaceholderWindow.h"
+#include "PlatformFactory.h"
+#include "StatusMenuModel.h"
+#include "StatusPopover.h"
+#include "StatusTrayIcon.h"
+#include "ThemeIcons.h"
+#include "backend/BackendToken.h"
+#include "dictation/PTTAppState.h"
+#include "paths/AppPaths.h"
+#include "update/UpdateService.h"
+
+#include <QApplication>
+#include <QQuickWindow>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <cstdio>
+
+Q_IMPORT_QML_PLUGIN(Orlavo_UiPlugin)
+
+namespace {
+
+BackendClientOptions backendOptions(QNetworkAccessManager& network) {
+    BackendClientOptions options;
+    options.networkAccessManager = &network;
+    return options;
+}
+
+void say(const QString& line) {
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+KestrovApp::KestrovApp(QObject* parent)
+    : QObject(parent)
+    , m_platform(PlatformFactory::create(m_scheduler.clock()))
+    , m_defaults(AppPaths::defaultsFile())
+    , m_database(m_scheduler.clock())
+    , m_backend([this] { return m_settingsStore.load(); },
+                [this] { return BackendToken::fromCredentials(m_keychain); }, backendOptions(m_network))
+    , m_overlay(*m_platform.screens, *m_platform.soundPlayer, m_scheduler)
+    , m_hotkeyMonitor(m_settingsStore.load().hotkey, *m_platform.keyEventSource, *m_platform.keySynthesizer,
+                      m_scheduler)
+    , m_audioCapture(*m_platform.audioInput, m_scheduler)
+    , m_permissions(*m_platform.permissionProbe)
+    , m_paste(*m_platform.pasteboard, *m_platform.keySynthesizer, *m_platform.selectedTextReader,
+              *m_platform.frontApplication, m_scheduler)
+    , m_textProcessing(m_database, m_appContext)
+    , m_notes(m_scheduler.clock()) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    // Small windows that change a little at a time: the software renderer redraws only what
+    // changed, and loading no GPU driver keeps the start-up short and the memory small.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    }
+    if (!m_platform.reason.isEmpty()) {
+        std::fprintf(stderr, "orlavo: dictation is not available here: %s\n", qPrintable(m_platform.reason));
+    }
+
+    m_controller = std::make_unique<PTTAppState>(PTTAppStateDependencies{
+        .settingsStore = m_settingsStore,
+        .keychain = m_keychain,
+        .database = m_database,
+        .backend = m_backend,
+        .hotkeyMonitor = m_hotkeyMonitor,
+        .audioCapture = m_audioCapture,
+        .paste = m_paste,
+        .permissions = m_permissions,
+        .overlay = m_overlay,
+        .appContext = m_appContext,
+        .textProcessing = m_textProcessing,
+        .notes = m_notes,
+        .scheduler = m_scheduler,
+        .frontApplication = *m_platform.frontApplication,
+        .sounds = *m_platform.soundPlayer,
+        .fileChooser = nullptr,
+        .processLauncher = m_platform.processLauncher.get(),
+        .ejectRemapCommand = std::nullopt,
+    });
+
+    UpdateService::Options updateOptions = UpdateService::Options::forThisProcess();
+    updateOptions.apiKey = [this] {
+        return m_keychain.read(KeychainService::apiKeyAccount).value_or(QString());
+    };
+    m_updates = std::make_unique<UpdateService>(
+        UpdateService::Ports{m_network, m_scheduler, *m_platform.processLauncher, m_extractor},
+        std::move(updateOptions));
+    // Queued: the service finishes its own step before the application goes.
+    connect(m_updates.get(), &UpdateService::quitRequested, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    // Owned by the application for the whole run, not by any window. A build without an update
+    // host has nothing to check.
+    if (m_updates->isConfigured()) {
+        m_updates->startPeriodicChecks();
+    }
+
+    m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    m_engine.addImageProvider(IconImageProvider::providerId, new IconImageProvider);
+    m_overlayWindow = std::make_unique<OverlayWindow>(m_overlay, m_engine, m_platform.isCompositing);
+
+    m_statusMenu = std::make_unique<StatusMenuModel>(*m_controller, m_database, m_audioCapture,
+                                                     m_updates.get(), m_platform.functionKeyName);
+    m_popover = std::make_unique<StatusPopover>(*m_statusMenu, m_engine, m_scheduler.clock());
+    m_trayIcon = std::make_unique<StatusTrayIcon>(*m_statusMenu);
+    connect(m_trayIcon.get(), &StatusTrayIcon::popoverRequested, this,
+            [this](const QRect& anchor) { m_popover->toggle(anchor); });
+    connect(m_statusMenu.get(), &StatusMenuModel::settingsRequested, this, &KestrovApp::openSettings);
+    connect(m_statusMenu.get(), &StatusMenuModel::quitRequested, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+
+    m_settingsWindow = std::make_unique<PlaceholderWindow>(
+        m_engine, PlaceholderWindow::Texts{
+                      QStringLiteral("Orlavo Settings"), QStringLiteral("Settings"),
+                      QStringLiteral("The settings window comes in a later version of Orlavo. Until then, "
+                                     "settings live in %1.")
+                          .arg(AppPaths::defaultsFile()),
+                      QStringLiteral("Close")});
+    connect(m_settingsWindow.get(), &PlaceholderWindow::actionTriggered, m_settingsWindow.get(),
+            &PlaceholderWindow::close);
+
+    connect(m_controller.get(), &PTTAppState::setupWizardOpenRequested, this, &KestrovApp::showSetupWindow);
+    connect(m_controller.get(), &PTTAppState::setupWizardRaiseRequested, this, &KestrovApp::showSetupWindow);
+    connect(m_controller.get(), &PTTAppState::setupWizardCloseRequested, this, [this] {
+        if (m_setupWindow) {
+            m_setupWindow->close();
+        }
+    });
+    connect(m_controller.get(), &PTTAppState::isHotkeyMonitorRunningChanged, this,
+            &KestrovApp::announceWhenOn);
+
+    if (!m_trayIcon->show()) {
+        std::fprintf(stderr, "orlavo: this desktop shows no tray icons; run `orlavo` again to open the "
+                             "status window\n");
+    }
+}
+
+KestrovApp::~KestrovApp() {
+    // The windows first, while the objects they show still exist.
+    m_setupWindow.reset();
+    m_settingsWindow.reset();
+    m_trayIcon.reset();
+    m_popover.reset();
+    m_statusMenu.reset();
+    m_overlayWindow.reset();
+}
+
+RemoteReply KestrovApp::handleRemoteCommand(const QStringList& arguments) {
+    return RemoteCommands::run(arguments, *m_controller, m_audioCapture, [this] { openPopover(); });
+}
+
+QString KestrovApp::instructions() const {
+    return QStringLiteral(
+               "Orlavo is on: hold %1, speak, and let go; the words are typed where your cursor is.")
+        .arg(m_statusMenu->hotkeyHint());
+}
+
+void KestrovApp::openPopover() {
+    m_popover->open(m_trayIcon->isVisible() ? m_trayIcon->geometry() : QRect());
+}
+
+void KestrovApp::openSettings() {
+    m_popover->close();
+    m_settingsWindow->present();
+}
+
+void KestrovApp::showSetupWindow() {
+    if (!m_setupWindow) {
+        m_setupWindow = std::make_unique<PlaceholderWindow>(
+            m_engine, PlaceholderWindow::Texts{
+                          QStringLiteral("Welcome to Orlavo"), QStringLiteral("Welcome to Orlavo"),
+                          QStringLiteral("Hold %1, speak, and let go: the words are typed into the window "
+                                         "you are working in. A quick double tap keeps recording until "
+                                         "the next one. The full setup assistant comes in a later version.")
+                              .arg(m_statusMenu->hotkeyHint()),
+                          QStringLiteral("Start Dictating")});
+        connect(m_setupWindow.get(), &PlaceholderWindow::actionTriggered, m_controller.get(),
+                &PTTAppState::completeSetupWizard);
+        connect(m_setupWindow.get(), &PlaceholderWindow::closed, m_controller.get(),
+                &PTTAppState::setupWizardClosed);
+        // Said now, while the welcome window waits: the terminal that started Orlavo learns the key.
+        m_announced = true;
+        say(instructions());
+    }
+    m_setupWindow->present();
+}
+
+void KestrovApp::announceWhenOn() {
+    if (m_controller->isHotkeyMonitorRunning() && !m_announced) {
+        m_announced = true;
+        say(instructions());
+    }
+}

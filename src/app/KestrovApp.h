@@ -1,0 +1,98 @@
+#pragma once
+
+#include "PlatformServices.h"
+#include "RemoteCommands.h"
+#include "audio/AudioCaptureService.h"
+#include "backend/BackendClient.h"
+#include "context/AppContextService.h"
+#include "hotkey/HotkeyMonitor.h"
+#include "notes/NotesService.h"
+#include "overlay/OverlayController.h"
+#include "paste/PasteService.h"
+#include "paste/PermissionService.h"
+#include "platform/common/LibarchiveExtractor.h"
+#include "settings/JsonFileKeyValueStore.h"
+#include "settings/KeychainService.h"
+#include "settings/SettingsStore.h"
+#include "storage/LocalDatabase.h"
+#include "text/TextProcessingService.h"
+#include "time/QtScheduler.h"
+
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QQmlEngine>
+
+#include <memory>
+
+class OverlayWindow;
+class PlaceholderWindow;
+class PTTAppState;
+class StatusMenuModel;
+class StatusPopover;
+class StatusTrayIcon;
+class UpdateService;
+
+// The application: composes the platform, every service, the dictation controller and the update
+// service once, and shows the tray icon, its pop-over, the overlay and the small windows. There is
+// no main window; closing a window never quits. Needs a QApplication.
+//
+// Members are declared in the order they depend on each other and are destroyed in reverse.
+class KestrovApp final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(KestrovApp)
+
+public:
+    explicit KestrovApp(QObject* parent = nullptr);
+    ~KestrovApp() override;
+
+    // A command line handed over by another launch.
+    RemoteReply handleRemoteCommand(const QStringList& arguments);
+
+    PTTAppState& controller() { return *m_controller; }
+    OverlayController& overlay() { return m_overlay; }
+    OverlayWindow& overlayWindow() { return *m_overlayWindow; }
+    StatusMenuModel& statusMenu() { return *m_statusMenu; }
+    StatusPopover& popover() { return *m_popover; }
+    StatusTrayIcon& trayIcon() { return *m_trayIcon; }
+    UpdateService& updates() { return *m_updates; }
+    const PlatformServices& platform() const { return m_platform; }
+    QQmlEngine& engine() { return m_engine; }
+
+    // The one line that tells the user what to press.
+    QString instructions() const;
+
+private:
+    void openPopover();
+    void openSettings();
+    void showSetupWindow();
+    void announceWhenOn();
+
+    QtScheduler m_scheduler;
+    PlatformServices m_platform;
+    JsonFileKeyValueStore m_defaults;
+    SettingsStore m_settingsStore{m_defaults};
+    KeychainService m_keychain{m_defaults};
+    LocalDatabase m_database;
+    QNetworkAccessManager m_network;
+    BackendClient m_backend;
+    OverlayController m_overlay;
+    HotkeyMonitor m_hotkeyMonitor;
+    AudioCaptureService m_audioCapture;
+    PermissionService m_permissions;
+    PasteService m_paste;
+    AppContextService m_appContext;
+    TextProcessingService m_textProcessing;
+    NotesService m_notes;
+    LibarchiveExtractor m_extractor;
+    std::unique_ptr<PTTAppState> m_controller;
+    std::unique_ptr<UpdateService> m_updates;
+
+    QQmlEngine m_engine;
+    std::unique_ptr<OverlayWindow> m_overlayWindow;
+    std::unique_ptr<StatusMenuModel> m_statusMenu;
+    std::unique_ptr<StatusPopover> m_popover;
+    std::unique_ptr<StatusTrayIcon> m_trayIcon;
+    std::unique_ptr<PlaceholderWindow> m_settingsWindow;
+    std::unique_ptr<PlaceholderWindow> m_setupWindow;
+    bool m_announced = false;
+};

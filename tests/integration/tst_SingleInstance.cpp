@@ -1,0 +1,190 @@
+// One Orlavo per user: a second launch hands its command line to the first, and toggle, start,
+// stop and cancel drive the running one. The real binary runs here off screen, without a desktop
+// platform; what the commands do to a dictation is checked on the controller in virtual time.
+#include "DictationRig.h"
+#include "RemoteCommands.h"
+#include "SingleInstance.h"
+
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray output;
+};
+
+// Starts `orlavo` with the environment of one user whose runtime folder is `runtime`.
+class Orlavo final {
+public:
+    explicit Orlavo(const QTemporaryDir& home) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"}) {
+            environment.insert(QLatin1String(name), home.path());
+        }
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("ORLAVO_PLATFORM"), QStringLiteral("null"));
+        environment.insert(QStringLiteral("PTT_SKIP_WIZARD"), QStringLiteral("1"));
+        m_environment = environment;
+    }
+
+    Run run(const QStringList& arguments) const {
+        QProcess process;
+        process.setProcessEnvironment(m_environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(binary(), arguments);
+        if (!process.waitForFinished(15000)) {
+            process.kill();
+            process.waitForFinished();
+            return {};
+        }
+        return {process.exitCode(), process.readAll()};
+    }
+
+    // The first instance, once it holds the lock and listens.
+    std::unique_ptr<QProcess> launch() const {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(m_environment);
+        process->setProcessChannelMode(QProcess::MergedChannels);
+        process->start(binary(), {});
+        const QString directory = m_environment.value(QStringLiteral("XDG_RUNTIME_DIR"));
+        const bool listening = QTest::qWaitFor(
+            [&] {
+                qint64 pid = 0;
+                QString host;
+                QString application;
+                QLocalSocket socket;
+                socket.connectToServer(directory + QStringLiteral("/orlavo.socket"));
+                return QLockFile(directory + QStringLiteral("/orlavo.lock"))
+                           .getLockInfo(&pid, &host, &application) &&
+                       pid == process->processId() && socket.waitForConnected(100);
+            },
+            15000);
+        return listening ? std::move(process) : nullptr;
+    }
+
+private:
+    static QString binary() { return qEnvironmentVariable("ORLAVO_BINARY"); }
+    QProcessEnvironment m_environment;
+};
+
+} // namespace
+
+class tst_SingleInstance : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void commandsDriveTheDictation_data();
+    void commandsDriveTheDictation();
+    void aSecondLaunchHandsOverAndExits();
+    void theInstanceRefusesWhatIsNotACommandLine();
+};
+
+void tst_SingleInstance::commandsDriveTheDictation_data() {
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<int>("starts");
+    QTest::addColumn<int>("uploads");
+    QTest::addColumn<int>("cancels");
+    QTest::newRow("toggle starts, toggle finishes") << QStringList{"toggle", "toggle"} << 1 << 1 << 0;
+    QTest::newRow("a second start changes nothing") << QStringList{"start", "start", "stop"} << 1 << 1 << 0;
+    QTest::newRow("cancel throws it away") << QStringList{"start", "cancel", "stop"} << 1 << 0 << 1;
+    QTest::newRow("stop with nothing recording") << QStringList{"stop", "cancel"} << 0 << 0 << 0;
+}
+
+void tst_SingleInstance::commandsDriveTheDictation() {
+    QFETCH(QStringList, commands);
+    QFETCH(int, starts);
+    QFETCH(int, uploads);
+    QFETCH(int, cancels);
+    DictationRig rig;
+    PTTAppState& controller = rig.start();
+    for (const QString& command : commands) {
+        const RemoteReply reply = RemoteCommands::run({command}, controller, rig.capture, {});
+        QCOMPARE(reply.exitCode, 0);
+        rig.scheduler.advance(2);
+    }
+    QCOMPARE(rig.capture.startCount, starts);
+    QCOMPARE(rig.backend.uploads.size(), uploads);
+    QCOMPARE(rig.capture.cancelCount, cancels);
+}
+
+void tst_SingleInstance::aSecondLaunchHandsOverAndExits() {
+    QTemporaryDir home;
+    const Orlavo orlavo(home);
+    Run none = orlavo.run({QStringLiteral("toggle")});
+    QCOMPARE(none.exitCode, 1);
+    QVERIFY2(none.output.contains("not running"), none.output.constData());
+
+    auto first = orlavo.launch();
+    QVERIFY(first);
+    const Run second = orlavo.run({});
+    QCOMPARE(second.exitCode, 0);
+    QVERIFY2(second.output.startsWith("Orlavo is already running."), second.output.constData());
+    for (const char* command : {"start", "stop", "toggle", "cancel"}) {
+        const Run run = orlavo.run({QLatin1String(command)});
+        QCOMPARE(run.exitCode, 0);
+    }
+    const Run wrong = orlavo.run({QStringLiteral("cancel"), QStringLiteral("now")});
+    QCOMPARE(wrong.exitCode, 2);
+    QCOMPARE(first->state(), QProcess::Running);
+
+    // An instance that ended without cleaning up leaves its lock and socket behind: the next one
+    // starts anyway, and commands meanwhile say that none runs.
+    first->kill();
+    first->waitForFinished();
+    QCOMPARE(orlavo.run({QStringLiteral("stop")}).exitCode, 1);
+    auto next = orlavo.launch();
+    QVERIFY(next);
+    QCOMPARE(orlavo.run({QStringLiteral("toggle")}).exitCode, 0);
+    next->terminate();
+    QVERIFY(next->waitForFinished());
+}
+
+void tst_SingleInstance::theInstanceRefusesWhatIsNotACommandLine() {
+    QTemporaryDir directory;
+    SingleInstance instance(directory.path());
+    QVERIFY(instance.becomePrimary());
+    SingleInstance other(directory.path());
+    QString why;
+    QVERIFY(!other.becomePrimary(&why));
+    QVERIFY(!why.isEmpty());
+    QStringList received;
+    instance.setHandler([&received](const QStringList& arguments) {
+        received = arguments;
+        return RemoteReply{0, QStringLiteral("ok")};
+    });
+
+    const auto exchange = [&instance](const QByteArray& request) {
+        QLocalSocket socket;
+        socket.connectToServer(instance.socketPath());
+        socket.write(request);
+        QByteArray answer;
+        const bool closed = QTest::qWaitFor(
+            [&] {
+                answer += socket.readAll();
+                return socket.state() == QLocalSocket::UnconnectedState;
+            },
+            10000);
+        return closed ? answer + socket.readAll() : QByteArray("still open");
+    };
+    QCOMPARE(exchange(R"({"arguments":["toggle"]})"
+                      "\n"),
+             QByteArray(R"({"exitCode":0,"message":"ok"})"
+                        "\n"));
+    QCOMPARE(received, QStringList{QStringLiteral("toggle")});
+    received.clear();
+    QVERIFY(exchange(R"({"arguments":[1]})"
+                     "\n")
+                .startsWith(R"({"exitCode":2)"));
+    QVERIFY(exchange("not json\n").startsWith(R"({"exitCode":2)"));
+    // More than a command line without an end is cut off, unanswered.
+    QCOMPARE(exchange(QByteArray(SingleInstance::maxRequestBytes + 10, 'x')), QByteArray());
+    QVERIFY(received.isEmpty());
+}
+
+QTEST_MAIN(tst_SingleInstance)
+#include "tst_SingleInstance.moc"

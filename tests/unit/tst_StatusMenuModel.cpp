@@ -1,0 +1,154 @@
+// What the status pop-over and the tray icon show: the status line, the savings line, the icon
+// state, and what the on/off switch does to a recording in progress.
+#include "DictationRig.h"
+#include "StatusMenuModel.h"
+#include "StatusPopover.h"
+#include "StatusTrayIcon.h"
+#include "model/HotkeyBinding.h"
+#include "model/PTTStatsSummary.h"
+#include "model/PruningStatsSummary.h"
+#include "model/TodayStats.h"
+
+#include <QTest>
+
+class tst_StatusMenuModel : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void statusLine_data();
+    void statusLine();
+    void savingsLine_data();
+    void savingsLine();
+    void followsTheControllerAndTheDatabase();
+    void thePopoverOpensBesideTheIcon_data();
+    void thePopoverOpensBesideTheIcon();
+};
+
+void tst_StatusMenuModel::statusLine_data() {
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<qint64>("todayDictations");
+    QTest::addColumn<qint64>("todayWords");
+    QTest::addColumn<qint64>("allSessions");
+    QTest::addColumn<qint64>("keyCode");
+    QTest::addColumn<QString>("functionKeyName");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("off, whatever was dictated")
+        << false << qint64(5) << qint64(900) << qint64(9) << qint64(63) << "Right Ctrl"
+        << "Off";
+    QTest::newRow("minutes saved") << true << qint64(12) << qint64(400) << qint64(12) << qint64(63)
+                                   << "Right Ctrl"
+                                   << "12 today · ~7 min saved";
+    QTest::newRow("under a minute") << true << qint64(3) << qint64(0) << qint64(3) << qint64(63)
+                                    << "Right Ctrl"
+                                    << "3 today · Fn (Right Ctrl)";
+    QTest::newRow("earlier days only")
+        << true << qint64(0) << qint64(0) << qint64(4) << qint64(63) << "Right Ctrl"
+        << "On · Fn (Right Ctrl)";
+    QTest::newRow("never") << true << qint64(0) << qint64(0) << qint64(0) << qint64(63) << "Right Ctrl"
+                           << "Hold Fn (Right Ctrl) and speak";
+    QTest::newRow("fn is a key of its own") << true << qint64(0) << qint64(0) << qint64(0) << qint64(63) << ""
+                                            << "Hold Fn and speak";
+    QTest::newRow("another key") << true << qint64(0) << qint64(0) << qint64(0) << qint64(96) << "Right Ctrl"
+                                 << "Hold F5 and speak";
+}
+
+void tst_StatusMenuModel::statusLine() {
+    QFETCH(bool, on);
+    QFETCH(qint64, todayDictations);
+    QFETCH(qint64, todayWords);
+    QFETCH(qint64, allSessions);
+    QFETCH(qint64, keyCode);
+    QFETCH(QString, functionKeyName);
+    QFETCH(QString, line);
+    const QString hint =
+        StatusMenuModel::hotkeyHintFor(HotkeyBinding{keyCode, 0, GestureMode::pushToTalk}, functionKeyName);
+    QCOMPARE(StatusMenuModel::statusLineFor(on, TodayStats{todayDictations, todayWords, 0},
+                                            PTTStatsSummary{allSessions, 0, 0, 0, std::nullopt}, hint),
+             line);
+}
+
+void tst_StatusMenuModel::savingsLine_data() {
+    QTest::addColumn<qint64>("pruned");
+    QTest::addColumn<qint64>("originalWords");
+    QTest::addColumn<qint64>("prunedWords");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("a cent or more") << qint64(3) << qint64(1000) << qint64(0) << "~1300 tokens · $0.02 saved"
+                                    << true;
+    QTest::newRow("under a cent") << qint64(2) << qint64(500) << qint64(40) << "~598 tokens saved" << true;
+    // Condensing that lengthened the prompts saved nothing; it did not cost tokens to show.
+    QTest::newRow("lengthened") << qint64(1) << qint64(10) << qint64(110) << "~0 tokens saved" << true;
+    QTest::newRow("nothing condensed") << qint64(0) << qint64(0) << qint64(0) << "No savings yet" << false;
+}
+
+void tst_StatusMenuModel::savingsLine() {
+    QFETCH(qint64, pruned);
+    QFETCH(qint64, originalWords);
+    QFETCH(qint64, prunedWords);
+    QFETCH(QString, line);
+    QFETCH(bool, saved);
+    const auto [text, anything] =
+        StatusMenuModel::savingsLineFor(PruningStatsSummary{pruned, originalWords, prunedWords, 0, 0});
+    QCOMPARE(text, line);
+    QCOMPARE(anything, saved);
+}
+
+void tst_StatusMenuModel::followsTheControllerAndTheDatabase() {
+    DictationRig rig;
+    rig.settingsStore.markSetupCompleted();
+    PTTAppState& controller = rig.start();
+    StatusMenuModel menu(controller, rig.database, rig.capture, nullptr, QStringLiteral("Right Ctrl"));
+    const auto icon = [&menu] { return StatusTrayIcon::iconNameFor(menu.iconState()); };
+    QCOMPARE(icon(), QStringLiteral("mic-off"));
+    rig.scheduler.advance(0.5);
+    QCOMPARE(icon(), QStringLiteral("mic"));
+
+    // Savings count from the reset moment; one that does not read as a date counts everything.
+    rig.database.insertPruningStats(
+        PruningRecord{100, 50, 600, 300, QStringLiteral("medium"), QStringLiteral("universal")});
+    rig.database.saveSetting(StatusMenuModel::pruningResetKey, QStringLiteral("last Tuesday"));
+    menu.refresh();
+    QCOMPARE(menu.savingsLine(), QStringLiteral("~65 tokens saved"));
+    rig.database.saveSetting(StatusMenuModel::pruningResetKey, QStringLiteral("2999-01-01T00:00:00Z"));
+    menu.refresh();
+    QCOMPARE(menu.savingsLine(), QStringLiteral("No savings yet"));
+
+    // Opening the pop-over reads today's figures again.
+    rig.database.insertStats(StatsRecord{200, 1000, 60000, std::nullopt, QStringLiteral("push"), false});
+    menu.refresh();
+    QCOMPARE(menu.statusLine(), QStringLiteral("1 today · ~4 min saved"));
+
+    rig.send(HotkeySignal::keyDown);
+    QCOMPARE(icon(), QStringLiteral("recording"));
+    rig.send(HotkeySignal::keyUp);
+    QCOMPARE(icon(), QStringLiteral("mic"));
+    rig.scheduler.advance(5);
+
+    // Switching off during a latched recording ends it through the cancel path: the microphone
+    // does not stay open behind an "Off" switch.
+    rig.send(HotkeySignal::toggleOn);
+    QCOMPARE(icon(), QStringLiteral("recording"));
+    menu.setOn(false);
+    QCOMPARE(rig.capture.state(), IAudioCaptureService::State::idle);
+    QCOMPARE(rig.capture.cancelCount, 1);
+    QCOMPARE(controller.lastEvent()->error, QStringLiteral("Cancelled"));
+    QCOMPARE(icon(), QStringLiteral("mic-off"));
+    QCOMPARE(menu.statusLine(), QStringLiteral("Off"));
+}
+
+void tst_StatusMenuModel::thePopoverOpensBesideTheIcon_data() {
+    QTest::addColumn<QRect>("icon");
+    QTest::addColumn<QPoint>("topLeft");
+    QTest::newRow("tray at the top right") << QRect(1896, 0, 24, 32) << QPoint(1920 - 240, 36);
+    QTest::newRow("tray at the bottom") << QRect(1000, 1050, 24, 30) << QPoint(1024 - 240, 1050 - 4 - 190);
+    QTest::newRow("icon near the left edge") << QRect(10, 0, 24, 32) << QPoint(0, 36);
+}
+
+void tst_StatusMenuModel::thePopoverOpensBesideTheIcon() {
+    QFETCH(QRect, icon);
+    QFETCH(QPoint, topLeft);
+    QCOMPARE(StatusPopover::placement(icon, QSize(240, 190), QRect(0, 0, 1920, 1080)), topLeft);
+}
+
+QTEST_MAIN(tst_StatusMenuModel)
+#include "tst_StatusMenuModel.moc"
