@@ -5,6 +5,7 @@
 #include "KestrovApp.h"
 #include "LoopbackHttpServer.h"
 #include "OverlayWindow.h"
+#include "StatusPopover.h"
 #include "StatusTrayIcon.h"
 #include "TemporaryEnvironment.h"
 #include "dictation/PTTAppState.h"
