@@ -103,13 +103,11 @@ void tst_BackendClient::requestsOnTheWire() {
     QCOMPARE(*finish(service.client->health()),
              (PTTHealthResponse{true, "orlavo-server", false, true, "0.1.0"}));
 
-    // Without a token, a language or a prompt those headers are left out; the base URL is joined as
-    // text (two slashes), which Qt's HTTP layer collapses on the wire.
+    // Without a token, a language or a prompt those headers are left out; a base URL ending in a
+    // slash still reaches the same path.
     token = "";
     service.settings = PTTSettings::defaults();
     service.settings.backendBaseURL = server.url("/");
-    QCOMPARE(BackendUrl::join(service.settings.backendBaseURL, BackendUrl::healthPath)->path(),
-             "//v1/ptt/health");
     server.fallback = {200, transcribeAnswer};
     QVERIFY(service.transcribe("x").ok());
 

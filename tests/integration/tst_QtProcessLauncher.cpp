@@ -1,3 +1,4 @@
+#include "TemporaryEnvironment.h"
 #include "platform/common/QtProcessLauncher.h"
 #include "update/UpdateService.h"
 
@@ -12,10 +13,7 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+constexpr auto readAll = &TemporaryEnvironment::read;
 
 // Whether some process runs with `text` in its command line.
 bool processRunsWith(const QString& text) {

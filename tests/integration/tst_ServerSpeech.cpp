@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -124,26 +125,21 @@ void tst_ServerSpeech::concurrentTranscriptionsAllAnswer() {
 
 void tst_ServerSpeech::memoryStaysFlat() {
     const QByteArray speech = Speech::say(u"hello world"_s);
-    const auto one = [&](int i) {
-        switch (i % 4) {
-        case 0:
-            return transcribe(m_server, speech).ok();
-        case 1:
-            return bool(m_server.postAudio(QByteArray(40000, 'x'))); // refused
-        case 2:
-            return bool(
-                m_server.postEdit(R"({"mode":"backtrack","inputText":"no, ten","originalText":"at nine"})"));
-        default:
-            return bool(m_server.client()->Get("/v1/ptt/health"));
+    const std::function<bool()> kinds[] = {
+        [&] { return transcribe(m_server, speech).ok(); },
+        [&] { return bool(m_server.postAudio(QByteArray(40000, 'x'))); }, // refused
+        [&] {
+            return bool(m_server.postEdit(R"({"mode":"backtrack","inputText":"no","originalText":"a"})"));
+        },
+        [&] { return bool(m_server.client()->Get("/v1/ptt/health")); }};
+    const auto send = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            QVERIFY(kinds[i % 4]());
         }
     };
-    for (int i = 0; i < 40; ++i) {
-        QVERIFY(one(i));
-    }
+    send(0, 40);
     const long warm = m_server.residentKilobytes();
-    for (int i = 40; i < 200; ++i) {
-        QVERIFY(one(i));
-    }
+    send(40, 200);
     const long after = m_server.residentKilobytes();
     const QString figures = u"%1 kB after warm-up, %2 kB after 200 requests"_s.arg(warm).arg(after);
     qInfo("resident memory: %s", qPrintable(figures));

@@ -7,21 +7,13 @@
 
 #include <QTest>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <set>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
 const std::string upstreamKey = "sk-test-0123456789abcdefghij";
-
-httplib::Result postEdit(const ServerProcess& server, const nlohmann::json& body) {
-    return server.postEdit(body.dump());
-}
 
 ServerProcess::Options configFor(const std::string& baseUrl,
                                  QList<QPair<QByteArray, QByteArray>> environment = {}) {
@@ -135,7 +127,7 @@ void tst_ServerUpstream::editMessages() {
     QFETCH(QByteArray, request);
     QFETCH(QString, system);
     QFETCH(QString, user);
-    const auto answer = postEdit(m_server, nlohmann::json::parse(request.toStdString()));
+    const auto answer = m_server.postEdit(request.toStdString());
     QVERIFY(answer && answer->status == 200);
     const auto response = PTTEditResponse::fromJson(QByteArray::fromStdString(answer->body));
     QVERIFY(response.ok() && response->text == u"EDITED"_s && !response->requestId.isEmpty());
@@ -150,37 +142,35 @@ void tst_ServerUpstream::editMessages() {
 }
 
 void tst_ServerUpstream::everyEditHasItsOwnInstructions() {
-    std::set<QString> prompts;
-    int requests = 0;
-    const auto record = [&](const nlohmann::json& request) {
-        const auto answer = postEdit(m_server, request);
-        QVERIFY(answer && answer->status == 200);
-        prompts.insert(chatMessages(m_upstream).value(0));
-        ++requests;
-    };
+    std::vector<nlohmann::json> edits{
+        {{"mode", "selection_command"}, {"inputText", "translate"}, {"originalText", "hola"}},
+        {{"mode", "backtrack"}, {"inputText", "wait, no"}, {"originalText", "one two"}}};
     for (const char* level : {"light", "medium", "professional"}) {
-        record({{"mode", "self_correction"}, {"inputText", "a b c"}, {"polishLevel", level}});
+        edits.push_back({{"mode", "self_correction"}, {"inputText", "a b c"}, {"polishLevel", level}});
     }
     for (const char* level : {"light", "medium", "max"}) {
         for (const char* target : {"universal", "claude", "gpt", "gemini", "llama"}) {
-            record({{"mode", "prompt_prune"},
-                    {"inputText", "a b c d"},
-                    {"pruneLevel", level},
-                    {"targetModel", target}});
+            edits.push_back({{"mode", "prompt_prune"},
+                             {"inputText", "a b c d"},
+                             {"pruneLevel", level},
+                             {"targetModel", target}});
         }
     }
-    record({{"mode", "selection_command"}, {"inputText", "translate"}, {"originalText", "hola"}});
-    record({{"mode", "backtrack"}, {"inputText", "wait, no"}, {"originalText", "one two"}});
-    QCOMPARE(int(prompts.size()), requests);
+    std::set<QString> prompts;
+    for (const nlohmann::json& edit : edits) {
+        const auto answer = m_server.postEdit(edit.dump());
+        QVERIFY(answer && answer->status == 200);
+        prompts.insert(chatMessages(m_upstream).value(0));
+    }
+    QCOMPARE(prompts.size(), edits.size());
 }
 
 void tst_ServerUpstream::backtrackNeverLosesEarlierText() {
     // A model answer that dropped the earlier words becomes the plain append (the rule is unit-tested).
     m_upstream.setChatReply(
         [](const nlohmann::json&) { return std::string("\nActually, it looks good.\n"); });
-    const auto answer = postEdit(m_server, {{"mode", "backtrack"},
-                                            {"inputText", "Actually, it looks good."},
-                                            {"originalText", "I sent the report this morning."}});
+    const auto answer = m_server.postEdit(
+        R"({"mode":"backtrack","inputText":"Actually, it looks good.","originalText":"I sent the report this morning."})");
     QVERIFY(answer && answer->status == 200);
     QCOMPARE(PTTEditResponse::fromJson(QByteArray::fromStdString(answer->body))->text,
              u"I sent the report this morning. Actually, it looks good."_s);
@@ -208,14 +198,9 @@ void tst_ServerUpstream::upstreamFailures() {
     QFETCH(int, status);
     QFETCH(QString, reason);
     const std::string path = transcribing ? "/v1/audio/transcriptions" : "/v1/chat/completions";
-    if (upstreamStatus == 0) {
-        m_upstream.hold(path);
-    } else {
-        m_upstream.failWith(path, upstreamStatus, upstreamBody.toStdString());
-    }
-    const auto answer = transcribing
-                            ? m_server.postAudio(WavBytes::tone({}, 0.5))
-                            : postEdit(m_server, {{"mode", "self_correction"}, {"inputText", "a b c"}});
+    m_upstream.failWith(path, upstreamStatus, upstreamBody.toStdString());
+    const auto answer = transcribing ? m_server.postAudio(WavBytes::tone({}, 0.5))
+                                     : m_server.postEdit(R"({"mode":"self_correction","inputText":"a b c"})");
     QVERIFY(answer);
     QCOMPARE(answer->status, status);
     QVERIFY2(QString::fromStdString(answer->body).contains(reason), answer->body.c_str());
@@ -223,17 +208,8 @@ void tst_ServerUpstream::upstreamFailures() {
 }
 
 void tst_ServerUpstream::unreachableUpstream() {
-    // A port that was free a moment ago and that nobody listens on.
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    QVERIFY(::bind(probe, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-            ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0);
-    ::close(probe);
-    const std::string closed = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/v1";
-    ServerProcess server(configFor(closed));
+    // The address of an upstream that has gone away: nobody listens there any more.
+    ServerProcess server(configFor(StandInUpstream().baseUrl()));
     QString failure;
     QVERIFY2(server.start(&failure), qPrintable(failure));
     const auto answer = server.postAudio(WavBytes::tone({}, 0.5));

@@ -21,22 +21,19 @@ struct Run {
 // Starts `orlavo` with the environment of one user whose runtime folder is `runtime`.
 class Orlavo final {
 public:
-    explicit Orlavo(const QTemporaryDir& home) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    explicit Orlavo(const QTemporaryDir& home)
+        : m_directory(home.path()) {
         for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"}) {
-            environment.insert(QLatin1String(name), home.path());
+            m_environment.insert(QLatin1String(name), home.path());
         }
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("ORLAVO_PLATFORM"), QStringLiteral("null"));
-        environment.insert(QStringLiteral("PTT_SKIP_WIZARD"), QStringLiteral("1"));
-        m_environment = environment;
+        m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_environment.insert(QStringLiteral("ORLAVO_PLATFORM"), QStringLiteral("null"));
+        m_environment.insert(QStringLiteral("PTT_SKIP_WIZARD"), QStringLiteral("1"));
     }
 
     Run run(const QStringList& arguments) const {
         QProcess process;
-        process.setProcessEnvironment(m_environment);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(binary(), arguments);
+        start(process, arguments);
         if (!process.waitForFinished(15000)) {
             process.kill();
             process.waitForFinished();
@@ -48,18 +45,15 @@ public:
     // The first instance, once it holds the lock and listens.
     std::unique_ptr<QProcess> launch() const {
         auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(m_environment);
-        process->setProcessChannelMode(QProcess::MergedChannels);
-        process->start(binary(), {});
-        const QString directory = m_environment.value(QStringLiteral("XDG_RUNTIME_DIR"));
+        start(*process, {});
         const bool listening = QTest::qWaitFor(
             [&] {
                 qint64 pid = 0;
                 QString host;
                 QString application;
                 QLocalSocket socket;
-                socket.connectToServer(directory + QStringLiteral("/orlavo.socket"));
-                return QLockFile(directory + QStringLiteral("/orlavo.lock"))
+                socket.connectToServer(m_directory + QStringLiteral("/orlavo.socket"));
+                return QLockFile(m_directory + QStringLiteral("/orlavo.lock"))
                            .getLockInfo(&pid, &host, &application) &&
                        pid == process->processId() && socket.waitForConnected(100);
             },
@@ -68,8 +62,13 @@ public:
     }
 
 private:
-    static QString binary() { return qEnvironmentVariable("ORLAVO_BINARY"); }
-    QProcessEnvironment m_environment;
+    void start(QProcess& process, const QStringList& arguments) const {
+        process.setProcessEnvironment(m_environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(qEnvironmentVariable("ORLAVO_BINARY"), arguments);
+    }
+    QString m_directory;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
 };
 
 } // namespace
@@ -124,10 +123,7 @@ void tst_SingleInstance::aSecondLaunchHandsOverAndExits() {
     const Run second = orlavo.run({});
     QCOMPARE(second.exitCode, 0);
     QVERIFY2(second.output.startsWith("Orlavo is already running."), second.output.constData());
-    for (const char* command : {"start", "stop", "toggle", "cancel"}) {
-        const Run run = orlavo.run({QLatin1String(command)});
-        QCOMPARE(run.exitCode, 0);
-    }
+    QCOMPARE(orlavo.run({QStringLiteral("start")}).exitCode, 0);
     const Run wrong = orlavo.run({QStringLiteral("cancel"), QStringLiteral("now")});
     QCOMPARE(wrong.exitCode, 2);
     QCOMPARE(first->state(), QProcess::Running);

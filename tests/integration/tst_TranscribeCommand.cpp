@@ -5,23 +5,11 @@
 #include "settings/JsonFileKeyValueStore.h"
 #include "settings/SettingsStore.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The exit code, standard output and standard error of `orlavo ARGUMENTS`, run with the event loop
 // turning so that the loopback service can answer.
@@ -99,11 +87,10 @@ void tst_TranscribeCommand::fileThroughThePipeline() {
     if (!reachable) {
         server.stop();
     }
-    writeFile(AppPaths::serverTokenFile(), "server-secret\n");
-    const QByteArray settingsBefore = readFile(AppPaths::defaultsFile());
-    const QString wavPath = environment.filePath("take 1.wav");
+    environment.write(AppPaths::serverTokenFile(), "server-secret\n");
+    const QByteArray settingsBefore = TemporaryEnvironment::read(AppPaths::defaultsFile());
     const QByteArray wav = TestWav::mono16k(1.0, amplitude);
-    writeFile(wavPath, wav);
+    const QString wavPath = environment.write("take 1.wav", wav);
 
     QCOMPARE(runOrlavo({"transcribe", wavPath, "--app", "Slack"}), run);
     const auto seenUploads = server.requestsTo("/v1/ptt/transcribe");
@@ -120,15 +107,14 @@ void tst_TranscribeCommand::fileThroughThePipeline() {
         QCOMPARE(edits.front().body, expected);
     }
     // Nothing of the user's is changed: settings, statistics, notes.
-    QCOMPARE(readFile(AppPaths::defaultsFile()), settingsBefore);
+    QCOMPARE(TemporaryEnvironment::read(AppPaths::defaultsFile()), settingsBefore);
     QVERIFY(!QFile::exists(AppPaths::databaseFile()));
     QVERIFY(!QFile::exists(AppPaths::documentsDirectory() + "/PTT-Notes.md"));
 }
 
 void tst_TranscribeCommand::unusableInput() {
     TemporaryEnvironment environment;
-    const QString text = environment.filePath("notes.txt");
-    writeFile(text, "not audio");
+    const QString text = environment.write("notes.txt", "not audio");
 
     QCOMPARE(runOrlavo({"transcribe", text}),
              QStringList({"2", "", "orlavo: Not a 16-bit PCM WAV file: no RIFF/WAVE header\n"}));

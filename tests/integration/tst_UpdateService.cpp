@@ -1,5 +1,6 @@
 #include "FakeProcessLauncher.h"
 #include "LoopbackHttpServer.h"
+#include "TemporaryEnvironment.h"
 #include "TestArchive.h"
 #include "VirtualScheduler.h"
 #include "platform/common/LibarchiveExtractor.h"
@@ -27,6 +28,7 @@ Q_DECLARE_METATYPE(LoopbackHttpServer::Reply)
 namespace {
 
 constexpr qint64 ourPid = 4242;
+constexpr auto readAll = &TemporaryEnvironment::read;
 
 class CountingNetworkAccessManager final : public QNetworkAccessManager {
 public:
@@ -39,11 +41,6 @@ protected:
         return QNetworkAccessManager::createRequest(operation, request, data);
     }
 };
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList entriesOf(const QString& path) {
     return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
@@ -243,7 +240,6 @@ void tst_UpdateService::installFailures_data() {
     const QString rejected = "  ❌ Update rejected: download URL host is not 127.0.0.1";
     const QString lost = "  ❌ Update failed: The network connection was lost.";
     const QString unzipFailed = "  ❌ Update failed: Failed to unzip the update.";
-    const QString appNotFound = "  ❌ Update failed: Could not find the app in the update package.";
     const QStringList none;
     const QStringList downloaded{"Orlavo-update.zip"};
     const QStringList unpacked{"Orlavo-update.zip", "extracted"};
@@ -255,8 +251,6 @@ void tst_UpdateService::installFailures_data() {
     QTest::newRow("redirect to another host")
         << allowed << Reply{.status = 302, .headers = {{"Location", "http://localhost:%1/elsewhere.zip"}}}
         << "" << rejected << none;
-    QTest::newRow("not an HTTP answer")
-        << allowed << Reply{.raw = "SSH-2.0-OpenSSH_9.2\r\n"} << "" << lost << downloaded;
     QTest::newRow("download cut short")
         << allowed << Reply{.body = good.body, .cutAfter = good.body.size() / 2} << "" << lost << downloaded;
     QTest::newRow("checksum mismatch: refused before unpacking")
@@ -269,13 +263,9 @@ void tst_UpdateService::installFailures_data() {
         << Reply{.body = zipOf({Entry::file("Orlavo.app/bin/orlavo", "#!/bin/sh\n", 0755),
                                 Entry::file("../evil", "gotcha")})}
         << "" << unzipFailed << unpacked;
-    QTest::newRow("no .app inside") << allowed
-                                    << Reply{.body = zipOf(
-                                                 {Entry::file("Orlavo/bin/orlavo", "#!/bin/sh\n", 0755)})}
-                                    << "" << appNotFound << unpacked;
     QTest::newRow(".app without its program")
-        << allowed << Reply{.body = zipOf({Entry::file("Orlavo.app/README", "hello")})} << "" << appNotFound
-        << unpacked;
+        << allowed << Reply{.body = zipOf({Entry::file("Orlavo.app/README", "hello")})} << ""
+        << "  ❌ Update failed: Could not find the app in the update package." << unpacked;
     // Run from a build tree or a distribution package: there is no install folder to swap.
     QTest::newRow("not installed as a folder")
         << "" << good << ""

@@ -1,7 +1,5 @@
 #include "StandInUpstream.h"
 
-#include <algorithm>
-
 StandInUpstream::StandInUpstream() {
     reset();
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
@@ -35,13 +33,7 @@ void StandInUpstream::failWith(const std::string& path, int status, const std::s
 void StandInUpstream::reset() {
     const std::lock_guard lock(m_mutex);
     m_failures.clear();
-    m_held.clear();
     m_chatReply = [](const nlohmann::json&) { return std::string("EDITED"); };
-}
-
-void StandInUpstream::hold(const std::string& path) {
-    const std::lock_guard lock(m_mutex);
-    m_held.push_back(path);
 }
 
 void StandInUpstream::setChatReply(std::function<std::string(const nlohmann::json&)> reply) {
@@ -49,9 +41,9 @@ void StandInUpstream::setChatReply(std::function<std::string(const nlohmann::jso
     m_chatReply = std::move(reply);
 }
 
-std::vector<StandInUpstream::Recorded> StandInUpstream::requests() const {
+std::size_t StandInUpstream::requestCount() const {
     const std::lock_guard lock(m_mutex);
-    return m_requests;
+    return m_requests.size();
 }
 
 StandInUpstream::Recorded StandInUpstream::lastRequest() const {
@@ -67,14 +59,13 @@ void StandInUpstream::handle(const httplib::Request& request, httplib::Response&
     }
     m_requests.push_back(recorded);
 
-    if (std::find(m_held.begin(), m_held.end(), request.path) != m_held.end()) {
-        m_released.wait(lock, [this] { return m_releasing; });
-        response.status = 503;
-        return;
-    }
-    if (const auto failure = m_failures.find(request.path); failure != m_failures.end()) {
-        response.status = failure->second.first;
-        response.set_content(failure->second.second, "application/json");
+    if (const auto found = m_failures.find(request.path); found != m_failures.end()) {
+        const auto [status, body] = found->second;
+        if (status == 0) {
+            m_released.wait(lock, [this] { return m_releasing; });
+        }
+        response.status = status == 0 ? 503 : status;
+        response.set_content(body, "application/json");
         return;
     }
     if (request.path == "/v1/audio/transcriptions") {

@@ -11,7 +11,7 @@
 
 // An OpenAI-compatible API on loopback that records what it is sent and answers what the test
 // tells it: transcriptions echo a fixed text, chat completions answer through `chatReply`, and any
-// path can be told to fail with a status or to hold its answer until the stand-in is destroyed.
+// path can be told to fail.
 class StandInUpstream final {
 public:
     struct Recorded {
@@ -29,16 +29,15 @@ public:
 
     std::string baseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/v1"; }
 
-    // Every later request to `path` (e.g. "/v1/chat/completions") answers `status` and `body`.
-    void failWith(const std::string& path, int status, const std::string& body);
-    // Forgets the failures, holds and chat reply set so far.
+    // Every later request to `path` (e.g. "/v1/chat/completions") answers `status` and `body`;
+    // with status 0 it gets no answer until the stand-in is destroyed.
+    void failWith(const std::string& path, int status, const std::string& body = {});
+    // Forgets the failures and chat reply set so far.
     void reset();
-    // Every later request to `path` gets no answer until the stand-in is destroyed.
-    void hold(const std::string& path);
     // What the chat model answers, from the request it got; by default "EDITED".
     void setChatReply(std::function<std::string(const nlohmann::json& request)> reply);
 
-    std::vector<Recorded> requests() const;
+    std::size_t requestCount() const;
     Recorded lastRequest() const;
 
 private:
@@ -52,6 +51,5 @@ private:
     bool m_releasing = false;
     std::vector<Recorded> m_requests;
     std::map<std::string, std::pair<int, std::string>> m_failures;
-    std::vector<std::string> m_held;
     std::function<std::string(const nlohmann::json&)> m_chatReply;
 };

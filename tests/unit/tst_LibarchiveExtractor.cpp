@@ -1,3 +1,4 @@
+#include "TemporaryEnvironment.h"
 #include "TestArchive.h"
 #include "platform/common/LibarchiveExtractor.h"
 
@@ -16,10 +17,7 @@ namespace {
 
 const QString outsideMarker = "@OUTSIDE@";
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
+constexpr auto readAll = &TemporaryEnvironment::read;
 
 } // namespace
 

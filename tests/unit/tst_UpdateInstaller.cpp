@@ -1,3 +1,4 @@
+#include "TemporaryEnvironment.h"
 #include "TestArchive.h"
 #include "update/InstallLocation.h"
 #include "update/UpdateInstaller.h"
@@ -12,8 +13,7 @@ namespace {
 
 // The version an install folder's program prints; empty when there is none.
 QByteArray versionAt(const QString& appFolder) {
-    QFile file(appFolder + "/bin/orlavo");
-    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(1).trimmed() : QByteArray();
+    return TemporaryEnvironment::read(appFolder + "/bin/orlavo").split(' ').value(1).trimmed();
 }
 
 bool touch(const QString& path) {
