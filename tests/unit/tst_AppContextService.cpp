@@ -24,7 +24,6 @@ void tst_AppContextService::classification() {
         {u"Slack Code Review"_s, u"chat"_s},
         {u"Firefox"_s, u"other"_s},
         // Linux window classes of the same applications, and terminal emulators.
-        {u"TelegramDesktop"_s, u"chat"_s},
         {u"Gnome-terminal"_s, u"code"_s},
         {u"thunderbird"_s, u"email"_s},
         // The added names never change a kind that the words above give.

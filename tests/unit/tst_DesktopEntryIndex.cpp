@@ -1,20 +1,7 @@
+#include "TemporaryEnvironment.h"
 #include "desktop/DesktopEntryIndex.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(contents);
-}
-
-} // namespace
 
 class tst_DesktopEntryIndex : public QObject {
     Q_OBJECT
@@ -67,20 +54,19 @@ void tst_DesktopEntryIndex::parsesTheMainGroupOfApplications() {
 }
 
 void tst_DesktopEntryIndex::findsApplicationsByTheirWindows() {
-    QTemporaryDir home;
-    QTemporaryDir system;
-    writeFile(home.filePath(QStringLiteral("code.desktop")),
-              "[Desktop Entry]\nType=Application\nName=My Own Code\n");
-    writeFile(system.filePath(QStringLiteral("code.desktop")),
-              "[Desktop Entry]\nType=Application\nName=Visual Studio Code\nStartupWMClass=Code\n");
-    writeFile(system.filePath(QStringLiteral("org.gnome.Terminal.desktop")),
-              "[Desktop Entry]\nType=Application\nName=Terminal\nCategories=TerminalEmulator;\n");
-    writeFile(system.filePath(QStringLiteral("kde/konsole.desktop")),
-              "[Desktop Entry]\nType=Application\nName=Konsole\n");
-    writeFile(system.filePath(QStringLiteral("slack.desktop")),
-              "[Desktop Entry]\nType=Application\nName=Slack\nStartupWMClass=Slack\n");
-    writeFile(system.filePath(QStringLiteral("broken.desktop")), "not a desktop file");
-    const DesktopEntryIndex index({home.path(), system.path(), QStringLiteral("/nonexistent/applications")});
+    const TemporaryEnvironment folders;
+    const auto write = [&](const char* name, const QByteArray& keys) {
+        folders.write(QLatin1String(name), "[Desktop Entry]\nType=Application\n" + keys);
+    };
+    write("home/code.desktop", "Name=My Own Code\n");
+    write("system/code.desktop", "Name=Visual Studio Code\nStartupWMClass=Code\n");
+    write("system/org.gnome.Terminal.desktop", "Name=Terminal\nCategories=TerminalEmulator;\n");
+    write("system/kde/konsole.desktop", "Name=Konsole\n");
+    write("system/slack.desktop", "Name=Slack\nStartupWMClass=Slack\n");
+    folders.write(QStringLiteral("system/broken.desktop"), "not a desktop file");
+    const DesktopEntryIndex index({folders.filePath(QStringLiteral("home")),
+                                   folders.filePath(QStringLiteral("system")),
+                                   QStringLiteral("/nonexistent/applications")});
     QCOMPARE(index.size(), std::size_t(4));
 
     const auto nameOf = [&](const char* windowClass, const char* instance) {

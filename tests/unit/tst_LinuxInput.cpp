@@ -1,3 +1,4 @@
+#include "KeyEventText.h"
 #include "hotkey/KeyCodes.h"
 #include "input/EventTimeMapper.h"
 #include "input/KeyEventTranslator.h"
@@ -14,24 +15,6 @@ struct Step {
     int evdev;
     bool press;
 };
-
-QString describe(const std::optional<KeyEvent>& event) {
-    if (!event) {
-        return QStringLiteral("-");
-    }
-    const char* type = event->type == KeyEvent::Type::keyDown ? "down"
-                       : event->type == KeyEvent::Type::keyUp ? "up"
-                                                              : "flags";
-    QString text =
-        QStringLiteral("%1 %2 0x%3").arg(QLatin1String(type)).arg(event->keyCode).arg(event->flags, 0, 16);
-    if (event->isPress) {
-        text += *event->isPress ? QStringLiteral(" press") : QStringLiteral(" release");
-    }
-    if (event->isRepeat) {
-        text += QStringLiteral(" repeat");
-    }
-    return text;
-}
 
 } // namespace
 
@@ -87,7 +70,7 @@ void tst_LinuxInput::translatesPressSequences() {
     for (const Step& step : steps) {
         time += 0.01;
         const std::optional<KeyEvent> event = translator.translate(step.evdev, step.press, time);
-        actual << describe(event);
+        actual << keyEventText(event);
         if (event) {
             QCOMPARE(event->timestamp, time);
         }

@@ -43,8 +43,7 @@ private Q_SLOTS:
     void todayIsTheLocalDay_data();
     void todayIsTheLocalDay();
     void pruningStatsSince();
-    void fileThatIsNotADatabase();
-    void readOnlyFile();
+    void unusableFiles();
 };
 
 void tst_LocalDatabase::withoutConnection() {
@@ -181,12 +180,11 @@ void tst_LocalDatabase::pruningStatsSince() {
     QCOMPARE(database.fetchPruningStats(utc(13, 0)), (PruningStatsSummary{}));
 }
 
-void tst_LocalDatabase::fileThatIsNotADatabase() {
-    TemporaryEnvironment environment;
+void tst_LocalDatabase::unusableFiles() {
+    Fixture fixture;
     const QByteArray garbage(4096, 'x');
-    const QString path = environment.write(u"garbage.sqlite"_s, garbage);
-    VirtualClock clock;
-    LocalDatabase database(clock, path);
+    const QString path = fixture.environment.write(u"garbage.sqlite"_s, garbage);
+    LocalDatabase database(fixture.clock, path);
     const auto result = database.bootstrap();
     QVERIFY(!result.ok());
     QCOMPARE(result.error().domain, ErrorDomain::database);
@@ -197,15 +195,12 @@ void tst_LocalDatabase::fileThatIsNotADatabase() {
     QCOMPARE(TemporaryEnvironment::read(path), garbage);
 
     // A folder where the file should be cannot be opened at all.
-    const QString folder = environment.filePath(u"folder.sqlite"_s);
+    const QString folder = fixture.environment.filePath(u"folder.sqlite"_s);
     QVERIFY(QDir().mkpath(folder));
-    LocalDatabase unopenable(clock, folder);
-    QCOMPARE(unopenable.bootstrap().error(),
+    QCOMPARE(LocalDatabase(fixture.clock, folder).bootstrap().error(),
              (PTTError{ErrorDomain::database, 1, u"Unable to open SQLite database at "_s + folder}));
-}
 
-void tst_LocalDatabase::readOnlyFile() {
-    Fixture fixture;
+    // Read-only: reads work, writes are refused, and a missing file is not created.
     QVERIFY(fixture.database.bootstrap().ok());
     QVERIFY(fixture.database.saveDictionaryEntry(u"teh"_s, u"the"_s, true).ok());
     LocalDatabase reader(fixture.clock, AppPaths::databaseFile(), LocalDatabase::Access::readOnly);
@@ -214,10 +209,9 @@ void tst_LocalDatabase::readOnlyFile() {
     const auto write = reader.saveSnippet(u"a"_s, u"b"_s);
     QCOMPARE(write.error().code, 500);
     QVERIFY(write.error().description.contains(u"readonly"_s));
-
     const QString absent = fixture.environment.filePath(u"absent.sqlite"_s);
-    LocalDatabase missing(fixture.clock, absent, LocalDatabase::Access::readOnly);
-    QCOMPARE(missing.bootstrap().error().code, 1);
+    QCOMPARE(LocalDatabase(fixture.clock, absent, LocalDatabase::Access::readOnly).bootstrap().error().code,
+             1);
     QVERIFY(!QFile::exists(absent));
 }
 

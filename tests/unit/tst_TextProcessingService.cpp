@@ -35,24 +35,18 @@ struct Pipeline {
     }
 };
 
-void row(const char* name, const QString& input, const QString& expected) {
-    QTest::newRow(name) << input << expected;
-}
+enum class Stage { snippet, dictionary, fillers, punctuation };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Stage)
 
 class tst_TextProcessingService : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void snippets_data();
-    void snippets();
-    void dictionary_data();
-    void dictionary();
-    void fillers_data();
-    void fillers();
-    void punctuation_data();
-    void punctuation();
+    void stages_data();
+    void stages();
     void wholePipeline();
     void storedChangesAreSeen();
     void randomInputIsSafeAndStable();
@@ -60,110 +54,100 @@ private Q_SLOTS:
     void counts();
 };
 
-void tst_TextProcessingService::snippets_data() {
+void tst_TextProcessingService::stages_data() {
+    QTest::addColumn<Stage>("stage");
+    QTest::addColumn<QStringList>("entries"); // dictionary entries
     QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("expected"); // empty: no snippet
-    row("capitals and full stop", u"My email."_s, u"ana@example.com"_s);
-    row("quotes, inner comma, white space", u"\"my,  \t\nemail!\""_s, u"ana@example.com"_s);
-    row("longer prefix wins", u"please insert my email"_s, u"ana@example.com"_s);
-    row("spanish prefix and synonyms", u"Por favor escribe mi correo."_s, u"ana@example.com"_s);
-    row("plural, hyphenated, accented synonyms", u"pega mis e-mail"_s, u"ana@example.com"_s);
-    row("trigger stored with spaces and capitals", u"Insert my signature."_s, u"Ana\nCEO"_s);
-    row("more words than the trigger", u"send my email"_s, QString());
-    row("nothing said but a prefix", u"Insert."_s, QString());
+    QTest::addColumn<QString>("expected"); // snippets: empty when none matches
+    const auto row = [](Stage stage, const char* name, const QString& in, const QString& out,
+                        const QStringList& entries = {}) {
+        QTest::newRow(name) << stage << entries << in << out;
+    };
+    const QString email = u"ana@example.com"_s;
+    row(Stage::snippet, "snippet: capitals and full stop", u"My email."_s, email);
+    row(Stage::snippet, "snippet: quotes, inner comma, white space", u"\"my,  \t\nemail!\""_s, email);
+    row(Stage::snippet, "snippet: longer prefix wins", u"please insert my email"_s, email);
+    row(Stage::snippet, "snippet: spanish prefix and synonyms", u"Por favor escribe mi correo."_s, email);
+    row(Stage::snippet, "snippet: trigger stored with spaces", u"Insert my signature."_s, u"Ana\nCEO"_s);
+    row(Stage::snippet, "snippet: more words than the trigger", u"send my email"_s, QString());
+    row(Stage::snippet, "snippet: nothing said but a prefix", u"Insert."_s, QString());
+
+    row(Stage::dictionary, "whole word", u"chatgpt and gpt"_s, u"chatgpt and GPT"_s, {u"gpt→GPT"_s});
+    row(Stage::dictionary, "part of words, any case", u"chatgpt and GPt"_s, u"chatGPT and GPT"_s,
+        {u"gpt~GPT"_s});
+    row(Stage::dictionary, "pattern and replacement characters are literal",
+        u"v1.2 v1x2 (a|b)* ab on c drive"_s, u"version $1.2 v1x2 either ab on C:\\"_s,
+        {u"v1.2→version $1.2"_s, u"(a|b)*~either"_s, u"c drive→C:\\"_s});
+    row(Stage::dictionary, "whole word ending in punctuation", u"c++ and .net, not asp.net, abc++"_s,
+        u"C++ and .NET, not asp.net, abc++"_s, {u"c++→C++"_s, u".net→.NET"_s});
+    row(Stage::dictionary, "accents and ñ are word characters", u"reacción, acción; ñandu, nandu."_s,
+        u"reacción, Acción; ñandu, ñandú."_s, {u"acción→Acción"_s, u"nandu→ñandú"_s});
+    row(Stage::dictionary, "full case folding", u"STRASSE, strasse, \u01C4 \u01C6"_s,
+        u"Straße, Straße, X X"_s, {u"straße→Straße"_s, u"\u01C5~X"_s});
+    row(Stage::dictionary, "each entry sees the one before", u"new york"_s, u"New YORK City"_s,
+        {u"york→YORK"_s, u"new york→New York City"_s});
+    row(Stage::dictionary, "correction containing its wrong text", u"js js"_s, u"JS (js) JS (js)"_s,
+        {u"js→JS (js)"_s});
+    row(Stage::dictionary, "empty wrong text is skipped", u"abc"_s, u"abc"_s, {u"~X"_s});
+
+    row(Stage::fillers, "fillers: english, with commas", u"um, so uh we should go"_s, u"So we should go"_s);
+    row(Stage::fillers, "fillers: capitalised filler is a word", u"Um, so we go"_s, u"Um, so we go"_s);
+    row(Stage::fillers, "fillers: spanish, comma left at both ends", u"eh, mmm ajá vale, ehm"_s, u"Vale"_s);
+    row(Stage::fillers, "fillers: words containing a filler", u"umbrella hum ahem"_s, u"Umbrella hum ahem"_s);
+    row(Stage::fillers, "fillers: first letter outside ASCII", u"um ñandú"_s, u"Ñandú"_s);
+    row(Stage::fillers, "fillers: only fillers and white space", u" um\t\n uh "_s, QString());
+
+    row(Stage::punctuation, "english comma and period", u"hello comma world period"_s, u"Hello, world."_s);
+    row(Stage::punctuation, "spanish longer phrase first", u"hola punto y coma adiós"_s, u"Hola; adiós"_s);
+    row(Stage::punctuation, "new line keeps its spaces", u"one new line two"_s, u"One \n Two"_s);
+    row(Stage::punctuation, "line break after a full stop", u"first period new line second"_s,
+        u"First. Second"_s);
+    row(Stage::punctuation, "spoken quotes", u"he said open quote hi close quote"_s, u"He said\"hi\""_s);
+    row(Stage::punctuation, "digit keeps the capital waiting", u"I have 3 apples. 2 are red"_s,
+        u"I have 3 apples. 2 Are red"_s);
+    row(Stage::punctuation, "runs of marks collapse", u"wait... what?? no!!! ok?!"_s,
+        u"Wait. What? No! Ok?!"_s);
+    row(Stage::punctuation, "spanish, accents either way",
+        u"hola coma qué tal signo de interrogacion nueva línea salto de linea fin"_s,
+        u"Hola, qué tal? Fin"_s);
+    row(Stage::punctuation, "upper-case commands at the start", u"EXCLAMATION MARK hola Dos Puntos"_s,
+        u"! Hola:"_s);
+    row(Stage::punctuation, "words containing a command", u"periodic comas colonial puntos enterprise"_s,
+        u"Periodic comas colonial puntos enterprise"_s);
+    row(Stage::punctuation, "ellipsis does not end a sentence", u"wait ellipsis then tres puntos"_s,
+        u"Wait… then…"_s);
+    row(Stage::punctuation, "marks inside tokens", u"pay 3.50 at example.com for notes.txt period"_s,
+        u"Pay 3.50 at example.com for notes.txt."_s);
+    row(Stage::punctuation, "decomposed accent, emoji", u"👍🏽 period e\u0301l vino"_s,
+        u"👍🏽. E\u0301l vino"_s);
+    row(Stage::punctuation, "white space only", u" \n\t "_s, QString());
 }
 
-void tst_TextProcessingService::snippets() {
+void tst_TextProcessingService::stages() {
+    QFETCH(Stage, stage);
+    QFETCH(QStringList, entries);
     QFETCH(QString, input);
     QFETCH(QString, expected);
     // The white-space trigger can never be said, so it must not catch an utterance that normalises to
     // nothing.
-    Pipeline pipeline({}, {{u"my email"_s, u"ana@example.com"_s},
-                           {u" My Signature "_s, u"Ana\nCEO"_s},
-                           {u"   "_s, u"never"_s}});
-    const auto body = pipeline.service.matchSnippet(input);
-    QCOMPARE(body, expected.isEmpty() ? std::nullopt : std::optional(expected));
-}
-
-void tst_TextProcessingService::dictionary_data() {
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("expected");
-    const auto add = [](const char* name, const QStringList& entries, const QString& in, const QString& out) {
-        QTest::newRow(name) << entries << in << out;
-    };
-    add("whole word", {u"gpt→GPT"_s}, u"chatgpt and gpt"_s, u"chatgpt and GPT"_s);
-    add("part of words, any case", {u"gpt~GPT"_s}, u"chatgpt and GPt"_s, u"chatGPT and GPT"_s);
-    add("escaped metacharacters", {u"v1.2→version 1.2"_s, u"(a|b)*~either"_s}, u"v1.2 v1x2 (a|b)* ab"_s,
-        u"version 1.2 v1x2 either ab"_s);
-    add("dollar and backslash inserted literally", {u"usd five→US$5"_s, u"c drive→C:\\"_s},
-        u"usd five on c drive"_s, u"US$5 on C:\\"_s);
-    add("whole word ending in punctuation", {u"c++→C++"_s, u".net→.NET"_s},
-        u"c++ and .net, not asp.net, abc++"_s, u"C++ and .NET, not asp.net, abc++"_s);
-    add("accents and ñ are word characters", {u"acción→Acción"_s, u"nandu→ñandú"_s},
-        u"reacción, acción; ñandu, nandu."_s, u"reacción, Acción; ñandu, ñandú."_s);
-    add("full case folding", {u"straße→Straße"_s, u"\u01C5~X"_s}, u"STRASSE, strasse, \u01C4 \u01C6"_s,
-        u"Straße, Straße, X X"_s);
-    add("each entry sees the one before", {u"york→YORK"_s, u"new york→New York City"_s}, u"new york"_s,
-        u"New YORK City"_s);
-    add("correction containing its wrong text", {u"js→JS (js)"_s}, u"js js"_s, u"JS (js) JS (js)"_s);
-    add("empty wrong text is skipped", {u"~X"_s}, u"abc"_s, u"abc"_s);
-}
-
-void tst_TextProcessingService::dictionary() {
-    QFETCH(QStringList, entries);
-    QFETCH(QString, input);
-    QFETCH(QString, expected);
-    Pipeline pipeline(entries);
-    QCOMPARE(pipeline.service.applyDictionary(input), expected);
-}
-
-void tst_TextProcessingService::fillers_data() {
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("expected");
-    row("english, with commas", u"um, so uh we should go"_s, u"So we should go"_s);
-    row("capitalised filler is a word", u"Um, so we go"_s, u"Um, so we go"_s);
-    row("spanish, comma left at both ends", u"eh, mmm ajá vale, ehm"_s, u"Vale"_s);
-    row("words containing a filler", u"umbrella hum ahem"_s, u"Umbrella hum ahem"_s);
-    row("first letter outside ASCII", u"um ñandú"_s, u"Ñandú"_s);
-    row("only fillers and white space", u" um\t\n uh "_s, QString());
-}
-
-void tst_TextProcessingService::fillers() {
-    QFETCH(QString, input);
-    QFETCH(QString, expected);
-    Pipeline pipeline;
-    QCOMPARE(pipeline.service.removeFillers(input), expected);
-}
-
-void tst_TextProcessingService::punctuation_data() {
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("expected");
-    row("english comma and period", u"hello comma world period"_s, u"Hello, world."_s);
-    row("spanish longer phrase first", u"hola punto y coma adiós"_s, u"Hola; adiós"_s);
-    row("new line keeps its spaces", u"one new line two"_s, u"One \n Two"_s);
-    row("line break after a full stop", u"first period new line second"_s, u"First. Second"_s);
-    row("spoken quotes", u"he said open quote hi close quote"_s, u"He said\"hi\""_s);
-    row("digit keeps the capital waiting", u"I have 3 apples. 2 are red"_s, u"I have 3 apples. 2 Are red"_s);
-    row("runs of marks collapse", u"wait... what?? no!!! ok?!"_s, u"Wait. What? No! Ok?!"_s);
-    row("spanish, accents either way",
-        u"hola coma qué tal signo de interrogacion nueva línea salto de linea fin"_s,
-        u"Hola, qué tal? Fin"_s);
-    row("upper-case commands at the start", u"EXCLAMATION MARK hola Dos Puntos"_s, u"! Hola:"_s);
-    row("words containing a command", u"periodic comas colonial puntos enterprise"_s,
-        u"Periodic comas colonial puntos enterprise"_s);
-    row("ellipsis does not end a sentence", u"wait ellipsis then tres puntos"_s, u"Wait… then…"_s);
-    row("marks inside tokens", u"pay 3.50 at example.com for notes.txt period"_s,
-        u"Pay 3.50 at example.com for notes.txt."_s);
-    row("decomposed accent, emoji", u"👍🏽 period e\u0301l vino"_s, u"👍🏽. E\u0301l vino"_s);
-    row("white space only", u" \n\t "_s, QString());
-}
-
-void tst_TextProcessingService::punctuation() {
-    QFETCH(QString, input);
-    QFETCH(QString, expected);
-    Pipeline pipeline;
-    QCOMPARE(pipeline.service.applyPunctuationCommands(input), expected);
+    Pipeline pipeline(entries, {{u"my email"_s, u"ana@example.com"_s},
+                                {u" My Signature "_s, u"Ana\nCEO"_s},
+                                {u"   "_s, u"never"_s}});
+    TextProcessingService& service = pipeline.service;
+    switch (stage) {
+    case Stage::snippet:
+        QCOMPARE(service.matchSnippet(input), expected.isEmpty() ? std::nullopt : std::optional(expected));
+        break;
+    case Stage::dictionary:
+        QCOMPARE(service.applyDictionary(input), expected);
+        break;
+    case Stage::fillers:
+        QCOMPARE(service.removeFillers(input), expected);
+        break;
+    case Stage::punctuation:
+        QCOMPARE(service.applyPunctuationCommands(input), expected);
+        break;
+    }
 }
 
 void tst_TextProcessingService::wholePipeline() {

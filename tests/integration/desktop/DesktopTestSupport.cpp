@@ -30,11 +30,6 @@ XClient::~XClient() {
     }
 }
 
-int XClient::keyCode(const char* keySymbolName) const {
-    const KeySym symbol = XStringToKeysym(keySymbolName);
-    return symbol == NoSymbol ? 0 : XKeysymToKeycode(m_display, symbol);
-}
-
 int XClient::keyCodeOfPosition(const QByteArray& xkbKeyName) const {
     XkbDescPtr keyboard = XkbGetMap(m_display, 0, XkbUseCoreKbd);
     if (!keyboard) {
@@ -62,7 +57,7 @@ void XClient::key(int keyCode, bool press, unsigned long delayMs) {
 }
 
 void XClient::tap(const char* keySymbolName) {
-    const int code = keyCode(keySymbolName);
+    const int code = XKeysymToKeycode(m_display, XStringToKeysym(keySymbolName));
     key(code, true);
     key(code, false);
 }

@@ -16,6 +16,9 @@ namespace DesktopTest {
 
 // Why the desktop is not there (the test then skips); empty when it is.
 QString missingDesktop();
+#define DESKTOP_TEST_SKIP_WITHOUT_DESKTOP()                                                                  \
+    if (const QString missing = DesktopTest::missingDesktop(); !missing.isEmpty())                           \
+    QSKIP(qPrintable(missing))
 
 // A client of our own on the test display, independent of the code under test: it types through
 // XTest like a remote desktop or xdotool would, and reads and writes window properties.
@@ -29,13 +32,12 @@ public:
     bool isOpen() const { return m_display != nullptr; }
     _XDisplay* display() const { return m_display; }
 
-    // The key code that types this key symbol ("a", "Return", "Control_R") in the server's layout.
-    int keyCode(const char* keySymbolName) const;
     // The key code of a physical key by its XKB name ("AC01" is the key right of Caps Lock, "FK13"
     // is F13): positions, whatever the layout.
     int keyCodeOfPosition(const QByteArray& xkbKeyName) const;
     // Presses or releases; the server applies it `delayMs` after the previous request.
     void key(int keyCode, bool press, unsigned long delayMs = 0);
+    // Presses and releases the key that types this key symbol ("b", "Caps_Lock") in the server's layout.
     void tap(const char* keySymbolName);
     void sync();
 
@@ -77,7 +79,6 @@ public:
 
     unsigned long windowId() const { return m_windowId; }
     QString text() const { return m_text; }
-    bool isActive() const { return m_active; }
     // Since the start: the times the window lost the focus, and the mouse presses it received.
     int focusLosses() const { return m_focusLosses; }
     int presses() const { return m_presses; }

@@ -98,9 +98,7 @@ private:
 };
 
 void tst_PulseAudioInput::initTestCase() {
-    if (const QString missing = DesktopTest::missingDesktop(); !missing.isEmpty()) {
-        QSKIP(qPrintable(missing));
-    }
+    DESKTOP_TEST_SKIP_WITHOUT_DESKTOP();
 }
 
 void tst_PulseAudioInput::capturesWhatIsSpokenIntoTheMicrophone() {

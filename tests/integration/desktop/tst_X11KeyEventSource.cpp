@@ -1,3 +1,4 @@
+#include "../../unit/KeyEventText.h"
 #include "DesktopTestSupport.h"
 #include "hotkey/KeyCodes.h"
 #include "input/SyntheticKeyLedger.h"
@@ -13,19 +14,6 @@
 
 namespace {
 
-// "down 0 0x20000", "flags 56 0x0 release", ...
-QString describe(const KeyEvent& event) {
-    const char* type = event.type == KeyEvent::Type::keyDown ? "down"
-                       : event.type == KeyEvent::Type::keyUp ? "up"
-                                                             : "flags";
-    QString text =
-        QStringLiteral("%1 %2 0x%3").arg(QLatin1String(type)).arg(event.keyCode).arg(event.flags, 0, 16);
-    if (event.isPress) {
-        text += *event.isPress ? QStringLiteral(" press") : QStringLiteral(" release");
-    }
-    return event.isRepeat ? text + QStringLiteral(" repeat") : text;
-}
-
 // A key source of its own, with what it heard.
 struct Listener {
     explicit Listener(const Clock& clock, std::shared_ptr<SyntheticKeyLedger> ledger = nullptr)
@@ -40,7 +28,7 @@ struct Listener {
     QStringList heard() const {
         QStringList lines;
         for (const KeyEvent& event : events) {
-            lines << describe(event);
+            lines << keyEventText(event);
         }
         return lines;
     }
@@ -74,9 +62,7 @@ private:
 };
 
 void tst_X11KeyEventSource::initTestCase() {
-    if (const QString missing = DesktopTest::missingDesktop(); !missing.isEmpty()) {
-        QSKIP(qPrintable(missing));
-    }
+    DESKTOP_TEST_SKIP_WITHOUT_DESKTOP();
     m_client = std::make_unique<DesktopTest::XClient>();
     QVERIFY(m_client->isOpen());
 }
@@ -85,10 +71,8 @@ void tst_X11KeyEventSource::reportsKeysByTheirPositions() {
     // One key of each kind: letters, digits, punctuation, the 102nd key, F-keys up to F20, editing
     // keys, arrows, keypad.
     const std::pair<const char*, qint64> keys[] = {
-        {"AC01", 0},   {"AB05", 11},  {"AE01", 18},  {"AE12", 24},  {"AD12", 30}, {"RTRN", 36},
-        {"BKSL", 42},  {"SPCE", 49},  {"TLDE", 50},  {"BKSP", 51},  {"ESC", 53},  {"LSGT", 10},
-        {"FK01", 122}, {"FK12", 111}, {"FK13", 105}, {"FK14", 107}, {"FK20", 90}, {"INS", 114},
-        {"PGDN", 121}, {"LEFT", 123}, {"UP", 126},   {"KP0", 82},   {"KPEN", 76}, {"KPEQ", 81},
+        {"AC01", 0},   {"AE01", 18},  {"AD12", 30}, {"RTRN", 36}, {"SPCE", 49}, {"LSGT", 10},
+        {"FK01", 122}, {"FK13", 105}, {"FK20", 90}, {"INS", 114}, {"UP", 126},  {"KPEN", 76},
     };
     Listener listener(m_clock);
     QVERIFY(listener.start());
