@@ -13,6 +13,7 @@
 #include "service/PttService.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -98,6 +99,11 @@ private:
         while (!m_done) {
             if (sigtimedwait(&stopSignals, nullptr, &slice) > 0) {
                 say("stopping");
+                // A stop before the accept loop runs would be lost and the server would go on
+                // serving; wait for the loop (or for the end, when it could not start).
+                while (!m_done && !server.is_running()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
                 server.stop();
                 return;
             }
