@@ -234,18 +234,18 @@ struct PulseAudioInput::Impl {
 
     // Lock held.
     void openStream(const pa_sample_spec& sourceSpec, const char* sourceName) {
-        pa_sample_spec spec = sourceSpec;
-        if (!sampleType(spec.format)) {
-            spec.format = PA_SAMPLE_FLOAT32NE;
+        pa_sample_spec streamFormat = sourceSpec;
+        if (!sampleType(streamFormat.format)) {
+            streamFormat.format = PA_SAMPLE_FLOAT32NE;
         }
-        stream = pa_stream_new(context, "Dictation", &spec, nullptr);
+        stream = pa_stream_new(context, "Dictation", &streamFormat, nullptr);
         if (!stream) {
             failStart(QStringLiteral("The microphone could not be opened: %1").arg(serverError(context)));
             return;
         }
-        format = AudioFormat{static_cast<int>(spec.rate), static_cast<int>(spec.channels),
-                             *sampleType(spec.format)};
-        frameSize = pa_frame_size(&spec);
+        format = AudioFormat{static_cast<int>(streamFormat.rate), static_cast<int>(streamFormat.channels),
+                             *sampleType(streamFormat.format)};
+        frameSize = pa_frame_size(&streamFormat);
         pa_stream_set_state_callback(stream, &Impl::streamStateChanged, this);
         pa_stream_set_read_callback(stream, &Impl::streamReadable, this);
         pa_buffer_attr attributes;
@@ -253,7 +253,7 @@ struct PulseAudioInput::Impl {
         attributes.tlength = static_cast<uint32_t>(-1);
         attributes.prebuf = static_cast<uint32_t>(-1);
         attributes.minreq = static_cast<uint32_t>(-1);
-        attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(fragmentMicroseconds, &spec));
+        attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(fragmentMicroseconds, &streamFormat));
         // The stream stays on the device it opened: when that device goes away the recording
         // fails visibly instead of carrying on from another input.
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
