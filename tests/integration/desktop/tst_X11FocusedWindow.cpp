@@ -130,8 +130,9 @@ void tst_X11FocusedWindow::anOwnerThatDoesNotAnswerIsNoSelection() {
     QElapsedTimer elapsed;
     elapsed.start();
     QCOMPARE(readSelection(reader), std::nullopt);
-    // It was asked and waited for: the owner is the active window's client.
-    QCOMPARE_GE(elapsed.elapsed(), 190);
+    // It was asked and waited for (an immediate refusal takes a few milliseconds): the owner is
+    // the active window's client. A coarse timer may fire up to 5% early.
+    QCOMPARE_GE(elapsed.elapsed(), 150);
     m_client->destroyWindow(window);
 }
 
