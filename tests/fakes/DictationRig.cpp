@@ -14,6 +14,7 @@ DictationRig::DictationRig()
     notes.log = &log;
     sounds.log = &log;
     processLauncher.log = &log;
+    frontApplication.show(QStringLiteral("TextEdit"));
 }
 
 QTemporaryDir DictationRig::makeDirectory() {
@@ -33,29 +34,26 @@ DictationRig::~DictationRig() {
     scheduler.advance(24 * 3600);
 }
 
-PTTAppStateDependencies DictationRig::dependencies() {
-    return PTTAppStateDependencies{.settingsStore = settingsStore,
-                                   .keychain = keychain,
-                                   .database = database,
-                                   .backend = backend,
-                                   .hotkeyMonitor = monitor,
-                                   .audioCapture = capture,
-                                   .paste = paste,
-                                   .permissions = permissions,
-                                   .overlay = overlay,
-                                   .appContext = appContext,
-                                   .textProcessing = text,
-                                   .notes = notes,
-                                   .scheduler = scheduler,
-                                   .frontApplication = frontApplication,
-                                   .sounds = sounds,
-                                   .fileChooser = &fileChooser,
-                                   .processLauncher = &processLauncher,
-                                   .ejectRemapCommand = ejectRemapCommand};
-}
-
 PTTAppState& DictationRig::start() {
-    m_controller = std::make_unique<PTTAppState>(dependencies());
+    m_controller =
+        std::make_unique<PTTAppState>(PTTAppStateDependencies{.settingsStore = settingsStore,
+                                                              .keychain = keychain,
+                                                              .database = database,
+                                                              .backend = backend,
+                                                              .hotkeyMonitor = monitor,
+                                                              .audioCapture = capture,
+                                                              .paste = paste,
+                                                              .permissions = permissions,
+                                                              .overlay = overlay,
+                                                              .appContext = appContext,
+                                                              .textProcessing = text,
+                                                              .notes = notes,
+                                                              .scheduler = scheduler,
+                                                              .frontApplication = frontApplication,
+                                                              .sounds = sounds,
+                                                              .fileChooser = &fileChooser,
+                                                              .processLauncher = &processLauncher,
+                                                              .ejectRemapCommand = ejectRemapCommand});
     return *m_controller;
 }
 

@@ -8,13 +8,13 @@
 #include "FakeOverlayController.h"
 #include "FakePasteService.h"
 #include "FakePermissionService.h"
+#include "FakeProcessLauncher.h"
 #include "FakeTextProcessingService.h"
 #include "InMemoryKeyValueStore.h"
+#include "RecordingSoundPlayer.h"
+#include "ScriptedFrontApplication.h"
 #include "ServiceCallLog.h"
 #include "StubFileChooser.h"
-#include "StubFrontApplication.h"
-#include "StubProcessLauncher.h"
-#include "StubSoundPlayer.h"
 #include "VirtualScheduler.h"
 #include "dictation/PTTAppState.h"
 #include "settings/KeychainService.h"
@@ -34,10 +34,8 @@ public:
     DictationRig(const DictationRig&) = delete;
     DictationRig& operator=(const DictationRig&) = delete;
 
-    PTTAppStateDependencies dependencies();
     PTTAppState& start();
     PTTAppState& controller() { return *m_controller; }
-    bool isStarted() const { return m_controller != nullptr; }
     // Destroys the controller, as quitting does, leaving the services.
     void quit() { m_controller.reset(); }
 
@@ -70,10 +68,10 @@ public:
     FakeAppContextService appContext;
     FakeTextProcessingService text;
     FakeNotesService notes;
-    StubFrontApplication frontApplication;
-    StubSoundPlayer sounds;
+    ScriptedFrontApplication frontApplication;
+    RecordingSoundPlayer sounds;
     StubFileChooser fileChooser;
-    StubProcessLauncher processLauncher;
+    FakeProcessLauncher processLauncher;
     std::optional<ProcessCommand> ejectRemapCommand;
 
 private:

@@ -51,9 +51,8 @@ void FakeBackendClient::warmUp(const QUrl& url) {
     logCall(log, QStringLiteral("backend:warmUp"));
 }
 
-Result<PTTTranscribeResponse> FakeBackendClient::transcript(const QString& text,
-                                                            const std::optional<QString>& language) {
-    return PTTTranscribeResponse{text, language, 1.5, QStringLiteral("request")};
+Result<PTTTranscribeResponse> FakeBackendClient::transcript(const QString& text) {
+    return PTTTranscribeResponse{text, QStringLiteral("en"), 1.5, QStringLiteral("request")};
 }
 
 PTTError FakeBackendClient::serviceError(const QString& body) {

@@ -29,8 +29,7 @@ public:
     QCoro::Task<Result<PTTEditResponse>> edit(PTTEditRequest request) override;
     void warmUp(const QUrl& url) override;
 
-    static Result<PTTTranscribeResponse>
-    transcript(const QString& text, const std::optional<QString>& language = QStringLiteral("en"));
+    static Result<PTTTranscribeResponse> transcript(const QString& text);
     static PTTError serviceError(const QString& body);
     static PTTError transportError(int code, const QString& description);
 

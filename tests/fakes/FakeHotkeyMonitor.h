@@ -10,8 +10,26 @@ public:
     HotkeyBinding binding() const override { return m_binding; }
     void setBinding(const HotkeyBinding& binding) override { m_binding = binding; }
     bool isRunning() const override { return m_running; }
-    void start() override;
-    void stop() override;
+    void start() override {
+        if (m_running) {
+            return;
+        }
+        ++startCount;
+        logCall(log, QStringLiteral("monitor:start"));
+        if (refusesToStart) {
+            return;
+        }
+        m_running = true;
+        startedBinding = m_binding;
+        send(HotkeySignal::ready);
+    }
+    void stop() override {
+        if (m_running) {
+            ++stopCount;
+            logCall(log, QStringLiteral("monitor:stop"));
+            m_running = false;
+        }
+    }
 
     void send(HotkeySignal signal) {
         if (m_handler) {
@@ -33,26 +51,3 @@ private:
     HotkeyBinding m_binding;
     bool m_running = false;
 };
-
-inline void FakeHotkeyMonitor::start() {
-    if (m_running) {
-        return;
-    }
-    ++startCount;
-    logCall(log, QStringLiteral("monitor:start"));
-    if (refusesToStart) {
-        return;
-    }
-    m_running = true;
-    startedBinding = m_binding;
-    send(HotkeySignal::ready);
-}
-
-inline void FakeHotkeyMonitor::stop() {
-    if (!m_running) {
-        return;
-    }
-    ++stopCount;
-    logCall(log, QStringLiteral("monitor:stop"));
-    m_running = false;
-}

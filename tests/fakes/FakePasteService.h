@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ServiceCallLog.h"
+#include "common/ErrorDomain.h"
 #include "paste/IPasteService.h"
 
 #include <QStringList>
@@ -10,10 +11,29 @@
 // Records what would have been typed into the front application.
 class FakePasteService final : public IPasteService {
 public:
-    QCoro::Task<Result<void>> insertViaClipboard(QString text) override;
-    QCoro::Task<std::optional<QString>> selectedText() override;
-    Result<void> selectPreviousText(int characterCount) override;
-    Result<void> sendKeystroke(quint16 keyCode, quint64 flags) override;
+    QCoro::Task<Result<void>> insertViaClipboard(QString text) override {
+        if (onPaste) {
+            onPaste();
+        }
+        logCall(log, QStringLiteral("paste:") + text);
+        if (pasteError) {
+            co_return *pasteError;
+        }
+        pasted.append(std::move(text));
+        co_return Result<void>::success();
+    }
+    QCoro::Task<std::optional<QString>> selectedText() override { co_return selection; }
+    Result<void> selectPreviousText(int characterCount) override {
+        logCall(log, QStringLiteral("select:") + QString::number(characterCount));
+        if (selectionFails) {
+            return PTTError{ErrorDomain::platform, 1, QStringLiteral("Keys cannot be posted")};
+        }
+        return Result<void>::success();
+    }
+    Result<void> sendKeystroke(quint16 keyCode, quint64 flags) override {
+        logCall(log, QStringLiteral("key:%1:%2").arg(keyCode).arg(flags));
+        return Result<void>::success();
+    }
 
     std::optional<QString> selection;
     std::optional<PTTError> pasteError;

@@ -2,26 +2,24 @@
 
 #include "common/ErrorDomain.h"
 
-namespace {
-
-PTTError cannotStart(const QString& program) {
-    return PTTError{ErrorDomain::platform, 1, QStringLiteral("Could not start “%1”.").arg(program)};
-}
-
-} // namespace
-
 QCoro::Task<Result<int>> FakeProcessLauncher::run(QString program, QStringList arguments) {
-    calls.append(Call{program, arguments, false});
-    if (failStarts) {
-        co_return cannotStart(program);
+    const Result<void> started = record(program, arguments, false);
+    if (!started) {
+        co_return started.error();
     }
     co_return exitStatus;
 }
 
 Result<void> FakeProcessLauncher::startDetached(const QString& program, const QStringList& arguments) {
-    calls.append(Call{program, arguments, true});
+    return record(program, arguments, true);
+}
+
+Result<void> FakeProcessLauncher::record(const QString& program, const QStringList& arguments,
+                                         bool detached) {
+    calls.append(Call{program, arguments, detached});
+    logCall(log, QStringLiteral("process:") + program);
     if (failStarts) {
-        return cannotStart(program);
+        return PTTError{ErrorDomain::platform, 1, QStringLiteral("Could not start “%1”.").arg(program)};
     }
-    return {};
+    return Result<void>::success();
 }

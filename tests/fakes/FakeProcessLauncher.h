@@ -1,11 +1,12 @@
 #pragma once
 
+#include "ServiceCallLog.h"
 #include "ports/ProcessLauncher.h"
 
 #include <QList>
 
-// Records the programs it is asked to start; starts nothing. Set `failStarts` to make every start
-// fail, and `exitStatus` for what run() answers.
+// Records the programs it is asked to start ("process:PROGRAM" in the log); starts nothing. Set
+// `failStarts` to make every start fail, and `exitStatus` for what run() answers.
 class FakeProcessLauncher final : public ProcessLauncher {
 public:
     struct Call {
@@ -20,4 +21,8 @@ public:
     QList<Call> calls;
     bool failStarts = false;
     int exitStatus = 0;
+    ServiceCallLog* log = nullptr;
+
+private:
+    Result<void> record(const QString& program, const QStringList& arguments, bool detached);
 };

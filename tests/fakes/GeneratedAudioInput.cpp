@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 QCoro::Task<Result<void>> GeneratedAudioInput::start(BufferHandler onBuffer, FailureHandler onFailure) {
     ++m_startCount;
@@ -22,20 +23,14 @@ QCoro::Task<Result<void>> GeneratedAudioInput::start(BufferHandler onBuffer, Fai
     co_return outcome;
 }
 
-void GeneratedAudioInput::completeStart() {
-    if (const std::coroutine_handle<> pending = std::exchange(m_pendingStart, {})) {
-        pending.resume();
-    }
-}
-
 void GeneratedAudioInput::stop() {
     ++m_stopCount;
     m_onBuffer = nullptr;
     m_onFailure = nullptr;
-    if (m_pendingStart) {
+    if (const std::coroutine_handle<> pending = std::exchange(m_pendingStart, {})) {
         m_heldOutcome =
             PTTError{ErrorDomain::platform, 2, QStringLiteral("The input was stopped while opening")};
-        completeStart();
+        pending.resume();
     }
 }
 

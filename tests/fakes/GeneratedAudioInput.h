@@ -8,8 +8,8 @@
 #include <vector>
 
 // A microphone fed by the test. start() completes at once with the scripted result, or, when
-// held, waits for completeStart() (or a stop(), which fails it as a real input would). Buffers are
-// delivered on whatever thread calls deliver().
+// held, waits for a stop(), which fails it as a real input would. Buffers are delivered on
+// whatever thread calls deliver().
 class GeneratedAudioInput final : public AudioInput {
 public:
     bool isAuthorized() const override { return m_authorized; }
@@ -19,9 +19,7 @@ public:
     void setAuthorized(bool authorized) { m_authorized = authorized; }
     void setStartResult(Result<void> result) { m_startResult = std::move(result); }
     void setHoldStart(bool hold) { m_holdStart = hold; }
-    void completeStart();
 
-    bool isStartPending() const { return static_cast<bool>(m_pendingStart); }
     // Between a start() and the following stop(): buffers are accepted.
     bool isOpen() const { return static_cast<bool>(m_onBuffer); }
     int startCount() const { return m_startCount; }

@@ -6,11 +6,12 @@
 
 class InMemoryKeyValueStore final : public KeyValueStore {
 public:
-    std::optional<Value> value(const QString& key) const override;
+    std::optional<Value> value(const QString& key) const override {
+        const auto found = m_values.constFind(key);
+        return found == m_values.cend() ? std::nullopt : std::optional(*found);
+    }
     void setValue(const QString& key, const Value& value) override { m_values.insert(key, value); }
     void remove(const QString& key) override { m_values.remove(key); }
-
-    qsizetype size() const { return m_values.size(); }
 
 private:
     QHash<QString, Value> m_values;

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "ServiceCallLog.h"
 #include "ports/SoundPlayer.h"
 
-#include <QStringList>
-
+// Records the sounds played.
 class RecordingSoundPlayer final : public SoundPlayer {
 public:
-    void play(const QString& soundName) override { m_played << soundName; }
-    const QStringList& played() const { return m_played; }
-    void clear() { m_played.clear(); }
+    void play(const QString& soundName) override {
+        played.append(soundName);
+        logCall(log, QStringLiteral("sound:") + soundName);
+    }
 
-private:
-    QStringList m_played;
+    QStringList played;
+    ServiceCallLog* log = nullptr;
 };

@@ -18,12 +18,8 @@ private:
 };
 
 inline QStringList ServiceCallLog::matching(const QString& prefix) const {
-    QStringList found;
-    for (const QString& entry : m_entries) {
-        if (entry.startsWith(prefix)) {
-            found.append(entry);
-        }
-    }
+    QStringList found = m_entries;
+    found.removeIf([&prefix](const QString& entry) { return !entry.startsWith(prefix); });
     return found;
 }
 

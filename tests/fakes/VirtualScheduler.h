@@ -16,7 +16,6 @@ public:
     void cancel(TimerId id) override;
     const Clock& clock() const override { return m_clock; }
 
-    VirtualClock& virtualClock() { return m_clock; }
     double now() const { return m_clock.monotonicSeconds(); }
 
     void advance(double seconds);

@@ -73,14 +73,11 @@ struct Rig {
     template <typename Deliver>
     std::vector<qint16> record(Deliver&& deliver) {
         const Result<void> started = start();
-        if (!started) {
-            QTest::qFail(qPrintable(started.error().description), __FILE__, __LINE__);
-            return {};
-        }
         deliver();
         const Result<AudioCaptureResult> result = service.stopCapture();
-        if (!result) {
-            QTest::qFail(qPrintable(result.error().description), __FILE__, __LINE__);
+        if (!started || !result) {
+            QTest::qFail(qPrintable((started ? result.error() : started.error()).description), __FILE__,
+                         __LINE__);
             return {};
         }
         return samplesOf(result->wavData);

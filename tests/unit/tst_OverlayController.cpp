@@ -81,11 +81,11 @@ void tst_OverlayController::stateFromText() {
     Rig rig;
     rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
     rig.controller.update(QStringLiteral("setup"), before);
-    rig.sounds.clear();
+    rig.sounds.played.clear();
     rig.controller.update(text);
     QCOMPARE(rig.model().state(), after);
     QCOMPARE(rig.model().text(), text);
-    QCOMPARE(rig.sounds.played(), sounds);
+    QCOMPARE(rig.sounds.played, sounds);
 }
 
 void tst_OverlayController::recordingTicker() {

@@ -21,8 +21,8 @@ const QString plain = QStringLiteral("text/plain;charset=utf-8");
 // The user has "abc" on the clipboard.
 struct Rig {
     Rig()
-        : journal(&scheduler.clock())
-        , pasteboard(&journal)
+        : journal(scheduler.clock())
+        , pasteboard(journal)
         , synthesizer(&journal)
         , service(pasteboard, synthesizer, selection, front, scheduler) {
         pasteboard.userCopiesText(QStringLiteral("abc"));
@@ -64,42 +64,37 @@ private Q_SLOTS:
 };
 
 void tst_PasteService::pasteChord_data() {
-    QTest::addColumn<QString>("windowClass");
-    QTest::addColumn<QString>("instance");
-    QTest::addColumn<bool>("declaredTerminal");
+    QTest::addColumn<std::optional<FrontApplicationInfo>>("front");
     QTest::addColumn<QStringList>("journal");
 
-    const auto journalOf = [](const char* keys, bool primary = false) {
-        QStringList entries{"0.00 clipboard \"hello\""};
+    const auto row = [](const char* name, const std::optional<FrontApplicationInfo>& front, const char* keys,
+                        bool primary = false) {
+        QStringList journal{"0.00 clipboard \"hello\""};
         if (primary) {
-            entries << "0.00 primary \"hello\"";
+            journal << "0.00 primary \"hello\"";
         }
-        return entries << QStringLiteral("0.05 key ") + QLatin1String(keys)
-                       << "1.05 clipboard restored [text/plain;charset=utf-8]";
+        journal << QStringLiteral("0.05 key ") + QLatin1String(keys)
+                << "1.05 clipboard restored [text/plain;charset=utf-8]";
+        QTest::newRow(name) << front << journal;
     };
-    QTest::newRow("editor") << "Gedit"
-                            << "gedit" << false << journalOf("ctrl+V");
-    QTest::newRow("no focused window") << QString() << QString() << false << journalOf("ctrl+V");
-    QTest::newRow("terminal by class") << "Gnome-terminal"
-                                       << "gnome-terminal-server" << false << journalOf("ctrl+shift+V");
+    const auto app = [](const char* windowClass, const char* instance, bool declaredTerminal = false) {
+        return std::optional(FrontApplicationInfo{windowClass, windowClass, instance, declaredTerminal});
+    };
+    row("editor", app("Gedit", "gedit"), "ctrl+V");
+    row("no focused window", std::nullopt, "ctrl+V");
+    row("terminal by class", app("Gnome-terminal", "gnome-terminal-server"), "ctrl+shift+V");
     // The desktop knows it as a terminal although its class is on no list.
-    QTest::newRow("declared terminal") << "Zzterm"
-                                       << "zzterm" << true << journalOf("ctrl+shift+V");
+    row("declared terminal", app("Zzterm", "zzterm", true), "ctrl+shift+V");
     // xterm's desktop file calls it a terminal too; it still pastes the primary selection only.
-    QTest::newRow("xterm, declared") << "XTerm"
-                                     << "xterm" << true << journalOf("shift+Insert", true);
+    row("xterm, declared", app("XTerm", "xterm", true), "shift+Insert", true);
 }
 
 void tst_PasteService::pasteChord() {
-    QFETCH(QString, windowClass);
-    QFETCH(QString, instance);
-    QFETCH(bool, declaredTerminal);
+    QFETCH(std::optional<FrontApplicationInfo>, front);
     QFETCH(QStringList, journal);
 
     Rig rig;
-    if (!windowClass.isEmpty()) {
-        rig.front.application = FrontApplicationInfo{windowClass, windowClass, instance, declaredTerminal};
-    }
+    rig.front.application = front;
     auto& outcome = rig.paste(QStringLiteral("hello"));
     rig.advanceTo(0.049);
     QVERIFY(!outcome.has_value()); // the chord waits for the clipboard to settle
@@ -147,33 +142,24 @@ void tst_PasteService::pastesInsideTheRestoreWindow_data() {
     QTest::addColumn<QStringList>("journal");
     QTest::addColumn<bool>("lastPasted");
 
-    const QString restored = QStringLiteral("1.55 clipboard restored [text/plain;charset=utf-8]");
-    QTest::newRow("the user copies inside the window: theirs stays")
-        << "0:paste:one 0.5:copy:mine"
-        << "mine" << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V"} << true;
-    QTest::newRow("two dictations: one restore, of what the user had before the first")
-        << "0:paste:one 0.5:paste:two"
-        << "abc"
-        << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.50 clipboard \"two\"",
-                       "0.55 key ctrl+V", restored}
-        << true;
-    QTest::newRow("the user copied between the two: that is restored")
-        << "0:paste:one 0.3:copy:mine 0.5:paste:two"
-        << "mine"
-        << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.50 clipboard \"two\"",
-                       "0.55 key ctrl+V", restored}
-        << true;
+    const auto row = [](const char* name, const char* script, const char* clipboard,
+                        const QStringList& journal, bool lastPasted = true) {
+        QTest::newRow(name) << QString(script) << QString(clipboard) << journal << lastPasted;
+    };
+    const QStringList two{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.50 clipboard \"two\"",
+                          "0.55 key ctrl+V", "1.55 clipboard restored [text/plain;charset=utf-8]"};
+    row("the user copies inside the window: theirs stays", "0:paste:one 0.5:copy:mine", "mine",
+        {"0.00 clipboard \"one\"", "0.05 key ctrl+V"});
+    row("two dictations: one restore, of what the user had before the first", "0:paste:one 0.5:paste:two",
+        "abc", two);
+    row("the user copied between the two: that is restored", "0:paste:one 0.3:copy:mine 0.5:paste:two",
+        "mine", two);
     // A paste that could not be posted leaves the dictation on the clipboard for a paste by hand.
-    QTest::newRow("refused") << "0:refuse 0:paste:dictated"
-                             << "dictated"
-                             << QStringList{"0.00 clipboard \"dictated\"", "0.05 key refused ctrl+V"}
-                             << false;
-    QTest::newRow("refused in the window of the same text")
-        << "0:paste:one 0.3:refuse 0.3:paste:one"
-        << "one"
-        << QStringList{"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.30 clipboard \"one\"",
-                       "0.35 key refused ctrl+V"}
-        << false;
+    row("refused", "0:refuse 0:paste:dictated", "dictated",
+        {"0.00 clipboard \"dictated\"", "0.05 key refused ctrl+V"}, false);
+    row("refused in the window of the same text", "0:paste:one 0.3:refuse 0.3:paste:one", "one",
+        {"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.30 clipboard \"one\"", "0.35 key refused ctrl+V"},
+        false);
 }
 
 void tst_PasteService::pastesInsideTheRestoreWindow() {

@@ -47,6 +47,8 @@ void prepare(QQmlEngine& engine) {
 // The off-screen platform draws no translucency: the window is cleared to this instead, and the
 // island is what is dark on it.
 const QColor background(0, 0, 255);
+const QString longMessage =
+    QStringLiteral("The service did not answer in time, please try the whole thing again later — Try again");
 
 bool dark(QRgb pixel) {
     return qRed(pixel) < 40 && qGreen(pixel) < 40 && qBlue(pixel) < 40;
@@ -142,53 +144,45 @@ void tst_QmlViews::everyViewLoads() {
 }
 
 void tst_QmlViews::theIslandTakesEachStatesShape_data() {
-    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("text");    // after "Recording"; empty: still recording
+    QTest::addColumn<QString>("content"); // the part shown; empty: collapsed after the outcome
     QTest::addColumn<bool>("notch");
     QTest::addColumn<bool>("compositing");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QColor>("accent");
-    QTest::newRow("recording") << "recording" << false << true << QSize(320, 52) << IslandPresenter::voiceRed;
-    QTest::newRow("command") << "commandMode" << false << true << QSize(320, 52)
-                             << IslandPresenter::commandBlue;
-    QTest::newRow("transcribing") << "transcribing" << false << true << QSize(300, 40)
-                                  << IslandPresenter::transcribeAmber;
-    QTest::newRow("done") << "done" << false << true << QSize(280, 40) << IslandPresenter::successGreen;
-    QTest::newRow("error, long message")
-        << "error" << false << true << QSize(300, 40) << IslandPresenter::errorRed;
-    QTest::newRow("collapsed") << "collapsed" << false << true << QSize(180, 36) << QColor();
-    QTest::newRow("no compositor") << "done" << false << false << QSize(280, 40)
-                                   << IslandPresenter::successGreen;
-    QTest::newRow("notch, recording")
-        << "recording" << true << true << QSize(200, 84) << IslandPresenter::voiceRed;
-    QTest::newRow("notch, done") << "done" << true << true << QSize(200, 72) << IslandPresenter::successGreen;
-    QTest::newRow("notch, collapsed") << "collapsed" << true << true << QSize(200, 32) << QColor();
+    const auto row = [](const char* name, const QString& text, const char* content, bool notch,
+                        bool compositing, QSize size, QColor accent) {
+        QTest::newRow(name) << text << QString(content) << notch << compositing << size << accent;
+    };
+    const char* const outcome = "outcomeContent";
+    row("recording", {}, "recordingContent", false, true, {320, 52}, IslandPresenter::voiceRed);
+    row("transcribing", "Transcribing…", "transcribingContent", false, true, {300, 40},
+        IslandPresenter::transcribeAmber);
+    row("done", "Done", outcome, false, true, {280, 40}, IslandPresenter::successGreen);
+    row("error, long message", longMessage, outcome, false, true, {300, 40}, IslandPresenter::errorRed);
+    row("collapsed", "Done", "", false, true, {180, 36}, QColor());
+    row("no compositor", "Done", outcome, false, false, {280, 40}, IslandPresenter::successGreen);
+    row("notch, recording", {}, "recordingContent", true, true, {200, 84}, IslandPresenter::voiceRed);
+    row("notch, collapsed", "Done", "", true, true, {200, 32}, QColor());
 }
 
 void tst_QmlViews::theIslandTakesEachStatesShape() {
-    QFETCH(QString, state);
+    QFETCH(QString, text);
+    QFETCH(QString, content);
     QFETCH(bool, notch);
     QFETCH(bool, compositing);
     QFETCH(QSize, size);
     QFETCH(QColor, accent);
     OverlayRig rig(notch, compositing);
-    const bool recording = state == QLatin1String("recording") || state == QLatin1String("commandMode");
-    rig.controller.show(QStringLiteral("Recording"), state == QLatin1String("commandMode")
-                                                         ? OverlayState::commandMode
-                                                         : OverlayState::recording);
+    rig.controller.show(QStringLiteral("Recording"), OverlayState::recording);
     rig.controller.setAudioLevel(1);
-    const QString longMessage =
-        QStringLiteral("The service did not answer in time, please try the whole thing "
-                       "again later — Try again");
-    if (state == QLatin1String("transcribing")) {
-        rig.controller.update(QStringLiteral("Transcribing…"));
-    } else if (state == QLatin1String("done") || state == QLatin1String("collapsed")) {
-        rig.controller.update(QStringLiteral("Done"));
-    } else if (state == QLatin1String("error")) {
-        rig.controller.update(longMessage);
+    if (!text.isEmpty()) {
+        rig.controller.update(text);
     }
     QQuickWindow& window = rig.view();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    if (state == QLatin1String("collapsed")) {
+    const bool expanded = !content.isEmpty();
+    if (!expanded) {
         // Open first, so that the island shrinks back as it does after a dictation.
         QTRY_COMPARE(item(window, "outcomeContent")->opacity(), 1.0);
         rig.controller.hide(0);
@@ -201,17 +195,11 @@ void tst_QmlViews::theIslandTakesEachStatesShape() {
     QQuickItem* island = item(window, "island");
     QTRY_COMPARE(island->size(), QSizeF(size));
     QTRY_COMPARE(island->x(), (window.width() - size.width()) / 2.0);
-    const bool expanded = state != QLatin1String("collapsed");
-    const QString shownContent = !expanded   ? QString()
-                                 : recording ? QStringLiteral("recordingContent")
-                                 : state == QLatin1String("transcribing")
-                                     ? QStringLiteral("transcribingContent")
-                                     : QStringLiteral("outcomeContent");
-    for (const char* content : {"recordingContent", "transcribingContent", "outcomeContent"}) {
-        QTRY_COMPARE(item(window, content)->opacity(), shownContent == QLatin1String(content) ? 1.0 : 0.0);
+    for (const char* part : {"recordingContent", "transcribingContent", "outcomeContent"}) {
+        QTRY_COMPARE(item(window, part)->opacity(), content == QLatin1String(part) ? 1.0 : 0.0);
     }
     QTRY_COMPARE(item(window, "innerGlow")->property("strength").toDouble(), expanded ? 0.35 : 0.0);
-    if (recording) {
+    if (text.isEmpty()) {
         auto* wave = window.contentItem()->findChild<WaveformModel*>();
         QTRY_VERIFY(*std::max_element(wave->barHeights().cbegin(), wave->barHeights().cend()) > 10);
     }
@@ -256,10 +244,10 @@ void tst_QmlViews::theIslandTakesEachStatesShape() {
     if (!compositing) {
         QCOMPARE(window.mask().boundingRect().size(), size);
     }
-    if (state == QLatin1String("error")) {
-        QQuickItem* text = item(window, "outcomeText");
-        QCOMPARE(text->property("text").toString(), longMessage);
-        QVERIFY(text->property("truncated").toBool());
+    if (text == longMessage) {
+        QQuickItem* shown = item(window, "outcomeText");
+        QCOMPARE(shown->property("text").toString(), longMessage);
+        QVERIFY(shown->property("truncated").toBool());
     }
 }
 

@@ -26,71 +26,59 @@ private Q_SLOTS:
 
 void tst_StatusMenuModel::statusLine_data() {
     QTest::addColumn<bool>("on");
-    QTest::addColumn<qint64>("todayDictations");
-    QTest::addColumn<qint64>("todayWords");
+    QTest::addColumn<TodayStats>("today");
     QTest::addColumn<qint64>("allSessions");
-    QTest::addColumn<qint64>("keyCode");
+    QTest::addColumn<HotkeyBinding>("hotkey");
     QTest::addColumn<QString>("functionKeyName");
     QTest::addColumn<QString>("line");
-    QTest::newRow("off, whatever was dictated")
-        << false << qint64(5) << qint64(900) << qint64(9) << qint64(63) << "Right Ctrl"
-        << "Off";
-    QTest::newRow("minutes saved") << true << qint64(12) << qint64(400) << qint64(12) << qint64(63)
-                                   << "Right Ctrl"
-                                   << "12 today · ~7 min saved";
-    QTest::newRow("under a minute") << true << qint64(3) << qint64(0) << qint64(3) << qint64(63)
-                                    << "Right Ctrl"
-                                    << "3 today · Fn (Right Ctrl)";
-    QTest::newRow("earlier days only")
-        << true << qint64(0) << qint64(0) << qint64(4) << qint64(63) << "Right Ctrl"
-        << "On · Fn (Right Ctrl)";
-    QTest::newRow("never") << true << qint64(0) << qint64(0) << qint64(0) << qint64(63) << "Right Ctrl"
-                           << "Hold Fn (Right Ctrl) and speak";
-    QTest::newRow("fn is a key of its own") << true << qint64(0) << qint64(0) << qint64(0) << qint64(63) << ""
-                                            << "Hold Fn and speak";
-    QTest::newRow("another key") << true << qint64(0) << qint64(0) << qint64(0) << qint64(96) << "Right Ctrl"
-                                 << "Hold F5 and speak";
+    const auto row = [](const char* name, bool on, qint64 dictations, qint64 words, qint64 all,
+                        qint64 keyCode, const char* functionKeyName, const char* line) {
+        QTest::newRow(name) << on << TodayStats{dictations, words, 0} << all
+                            << HotkeyBinding{keyCode, 0, GestureMode::pushToTalk} << QString(functionKeyName)
+                            << QString(line);
+    };
+    row("off, whatever was dictated", false, 5, 900, 9, 63, "Right Ctrl", "Off");
+    row("minutes saved", true, 12, 400, 12, 63, "Right Ctrl", "12 today · ~7 min saved");
+    row("under a minute", true, 3, 0, 3, 63, "Right Ctrl", "3 today · Fn (Right Ctrl)");
+    row("earlier days only", true, 0, 0, 4, 63, "Right Ctrl", "On · Fn (Right Ctrl)");
+    row("never", true, 0, 0, 0, 63, "Right Ctrl", "Hold Fn (Right Ctrl) and speak");
+    row("fn is a key of its own", true, 0, 0, 0, 63, "", "Hold Fn and speak");
+    row("another key", true, 0, 0, 0, 96, "Right Ctrl", "Hold F5 and speak");
 }
 
 void tst_StatusMenuModel::statusLine() {
     QFETCH(bool, on);
-    QFETCH(qint64, todayDictations);
-    QFETCH(qint64, todayWords);
+    QFETCH(TodayStats, today);
     QFETCH(qint64, allSessions);
-    QFETCH(qint64, keyCode);
+    QFETCH(HotkeyBinding, hotkey);
     QFETCH(QString, functionKeyName);
     QFETCH(QString, line);
-    const QString hint =
-        StatusMenuModel::hotkeyHintFor(HotkeyBinding{keyCode, 0, GestureMode::pushToTalk}, functionKeyName);
-    QCOMPARE(StatusMenuModel::statusLineFor(on, TodayStats{todayDictations, todayWords, 0},
-                                            PTTStatsSummary{allSessions, 0, 0, 0, std::nullopt}, hint),
+    QCOMPARE(StatusMenuModel::statusLineFor(on, today, PTTStatsSummary{allSessions, 0, 0, 0, std::nullopt},
+                                            StatusMenuModel::hotkeyHintFor(hotkey, functionKeyName)),
              line);
 }
 
 void tst_StatusMenuModel::savingsLine_data() {
-    QTest::addColumn<qint64>("pruned");
-    QTest::addColumn<qint64>("originalWords");
-    QTest::addColumn<qint64>("prunedWords");
+    QTest::addColumn<PruningStatsSummary>("stats");
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("saved");
-    QTest::newRow("a cent or more") << qint64(3) << qint64(1000) << qint64(0) << "~1300 tokens · $0.02 saved"
-                                    << true;
-    QTest::newRow("under a cent") << qint64(2) << qint64(500) << qint64(40) << "~598 tokens saved" << true;
+    const auto row = [](const char* name, qint64 pruned, qint64 originalWords, qint64 prunedWords,
+                        const char* line, bool saved) {
+        QTest::newRow(name) << PruningStatsSummary{pruned, originalWords, prunedWords, 0, 0} << QString(line)
+                            << saved;
+    };
+    row("a cent or more", 3, 1000, 0, "~1300 tokens · $0.02 saved", true);
+    row("under a cent", 2, 500, 40, "~598 tokens saved", true);
     // Condensing that lengthened the prompts saved nothing; it did not cost tokens to show.
-    QTest::newRow("lengthened") << qint64(1) << qint64(10) << qint64(110) << "~0 tokens saved" << true;
-    QTest::newRow("nothing condensed") << qint64(0) << qint64(0) << qint64(0) << "No savings yet" << false;
+    row("lengthened", 1, 10, 110, "~0 tokens saved", true);
+    row("nothing condensed", 0, 0, 0, "No savings yet", false);
 }
 
 void tst_StatusMenuModel::savingsLine() {
-    QFETCH(qint64, pruned);
-    QFETCH(qint64, originalWords);
-    QFETCH(qint64, prunedWords);
+    QFETCH(PruningStatsSummary, stats);
     QFETCH(QString, line);
     QFETCH(bool, saved);
-    const auto [text, anything] =
-        StatusMenuModel::savingsLineFor(PruningStatsSummary{pruned, originalWords, prunedWords, 0, 0});
-    QCOMPARE(text, line);
-    QCOMPARE(anything, saved);
+    QCOMPARE(StatusMenuModel::savingsLineFor(stats), std::pair(line, saved));
 }
 
 void tst_StatusMenuModel::followsTheControllerAndTheDatabase() {
