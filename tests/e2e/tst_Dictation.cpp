@@ -78,9 +78,7 @@ private:
 };
 
 void tst_Dictation::initTestCase() {
-    if (const QString missing = DesktopTest::missingDesktop(); !missing.isEmpty()) {
-        QSKIP(qPrintable(missing));
-    }
+    DESKTOP_TEST_REQUIRE_DESKTOP();
     m_environment = std::make_unique<TemporaryEnvironment>();
     m_environment->set("PTT_SKIP_WIZARD", "1");
     m_service = std::make_unique<LoopbackHttpServer>();

@@ -14,11 +14,13 @@ struct _XDisplay;
 // Helpers for the tests that run on the headless desktop of scripts/desktop.
 namespace DesktopTest {
 
-// Why the desktop is not there (the test then skips); empty when it is.
+// Why the desktop is not there; empty when it is.
 QString missingDesktop();
-#define DESKTOP_TEST_SKIP_WITHOUT_DESKTOP()                                                                  \
+// A desktop test outside the headless desktop fails rather than skips: a group that passes by not
+// running would hide every fault it guards.
+#define DESKTOP_TEST_REQUIRE_DESKTOP()                                                                       \
     if (const QString missing = DesktopTest::missingDesktop(); !missing.isEmpty())                           \
-    QSKIP(qPrintable(missing))
+    QFAIL(qPrintable(missing))
 
 // A client of our own on the test display, independent of the code under test: it types through
 // XTest like a remote desktop or xdotool would, and reads and writes window properties.

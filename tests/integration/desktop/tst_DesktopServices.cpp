@@ -68,7 +68,7 @@ private:
 };
 
 void tst_DesktopServices::initTestCase() {
-    DESKTOP_TEST_SKIP_WITHOUT_DESKTOP();
+    DESKTOP_TEST_REQUIRE_DESKTOP();
 }
 
 void tst_DesktopServices::playsTheSystemSoundsFromTheTheme_data() {

@@ -98,7 +98,7 @@ private:
 };
 
 void tst_PulseAudioInput::initTestCase() {
-    DESKTOP_TEST_SKIP_WITHOUT_DESKTOP();
+    DESKTOP_TEST_REQUIRE_DESKTOP();
 }
 
 void tst_PulseAudioInput::capturesWhatIsSpokenIntoTheMicrophone() {

@@ -36,7 +36,7 @@ private:
 };
 
 void tst_X11FocusedWindow::initTestCase() {
-    DESKTOP_TEST_SKIP_WITHOUT_DESKTOP();
+    DESKTOP_TEST_REQUIRE_DESKTOP();
     m_client = std::make_unique<DesktopTest::XClient>();
     QVERIFY(m_client->isOpen());
     // Installed applications, as desktop files describe them.

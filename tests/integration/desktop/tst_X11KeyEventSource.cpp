@@ -62,7 +62,7 @@ private:
 };
 
 void tst_X11KeyEventSource::initTestCase() {
-    DESKTOP_TEST_SKIP_WITHOUT_DESKTOP();
+    DESKTOP_TEST_REQUIRE_DESKTOP();
     m_client = std::make_unique<DesktopTest::XClient>();
     QVERIFY(m_client->isOpen());
 }
