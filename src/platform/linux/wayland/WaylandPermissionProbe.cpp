@@ -1,0 +1,29 @@
+#include "WaylandPermissionProbe.h"
+
+#include "ports/AudioInput.h"
+
+WaylandPermissionProbe::WaylandPermissionProbe(std::optional<QString> keyboardProblem,
+                                               std::optional<QString> typingProblem,
+                                               const AudioInput& audioInput)
+    : m_keyboardProblem(std::move(keyboardProblem))
+    , m_typingProblem(std::move(typingProblem))
+    , m_audioInput(audioInput) {}
+
+bool WaylandPermissionProbe::isAccessibilityTrusted() const {
+    return !m_keyboardProblem && !m_typingProblem;
+}
+
+bool WaylandPermissionProbe::isMicrophoneAuthorized() const {
+    return m_audioInput.isAuthorized();
+}
+
+QCoro::Task<bool> WaylandPermissionProbe::requestMicrophoneAccess() {
+    co_return isMicrophoneAuthorized();
+}
+
+std::optional<QString> WaylandPermissionProbe::unsupportedDesktopReason() const {
+    if (m_keyboardProblem) {
+        return QStringLiteral("The hotkey cannot be heard: %1.").arg(*m_keyboardProblem);
+    }
+    return std::nullopt;
+}
