@@ -100,7 +100,9 @@ KestrovApp::KestrovApp(QObject* parent)
 
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_engine.addImageProvider(IconImageProvider::providerId, new IconImageProvider);
-    m_overlayWindow = std::make_unique<OverlayWindow>(m_overlay, m_engine, m_platform.isCompositing);
+    if (m_platform.showsOverlay) {
+        m_overlayWindow = std::make_unique<OverlayWindow>(m_overlay, m_engine, m_platform.isCompositing);
+    }
 
     m_statusMenu = std::make_unique<StatusMenuModel>(*m_controller, m_database, m_audioCapture,
                                                      m_updates.get(), m_platform.functionKeyName);

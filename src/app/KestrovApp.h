@@ -50,7 +50,8 @@ public:
 
     PTTAppState& controller() { return *m_controller; }
     OverlayController& overlay() { return m_overlay; }
-    OverlayWindow& overlayWindow() { return *m_overlayWindow; }
+    // None where the platform shows no overlay.
+    OverlayWindow* overlayWindow() { return m_overlayWindow.get(); }
     StatusMenuModel& statusMenu() { return *m_statusMenu; }
     StatusPopover& popover() { return *m_popover; }
     StatusTrayIcon& trayIcon() { return *m_trayIcon; }

@@ -3,9 +3,11 @@
 #include "RemoteCommands.h"
 #include "SingleInstance.h"
 #include "commands/Command.h"
+#include "commands/DoctorCommand.h"
 #include "commands/InfoCommand.h"
 #include "commands/TextCommand.h"
 #include "commands/TranscribeCommand.h"
+#include "session/DesktopSession.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -20,6 +22,8 @@ namespace {
 const std::array commands{
     Command{"--version", "print the version", runVersionCommand},
     Command{"paths", "print where settings, database and notes live", runPathsCommand},
+    Command{"doctor", "print which desktop path serves the hotkey, typing, clipboard... and why",
+            runDoctorCommand},
     Command{"text", "run the local text pipeline on standard input (--app NAME, --lang en|es)",
             runTextCommand},
     Command{"transcribe", "FILE.wav [--app NAME]: print what dictating the file would type",
@@ -73,16 +77,15 @@ int runRemoteCommand(int argc, char* argv[]) {
 }
 
 int runApplication(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-            std::fprintf(stderr, "orlavo: no X display (DISPLAY is not set). Orlavo runs in an X11 desktop "
-                                 "session; `orlavo text`, `orlavo transcribe` and `orlavo paths` work "
-                                 "without one.\n");
-            return 1;
-        }
-        // The desktop layer speaks X11; in a Wayland session it goes through XWayland.
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    const QString qtPlatform = DesktopSession::qtPlatform(DesktopSession::Environment::fromProcess());
+    if (qtPlatform.isEmpty()) {
+        std::fprintf(stderr,
+                     "orlavo: no display (neither DISPLAY nor WAYLAND_DISPLAY is set). Orlavo runs in a "
+                     "graphical session; `orlavo text`, `orlavo transcribe`, `orlavo paths` and "
+                     "`orlavo doctor` work without one.\n");
+        return 1;
     }
+    qputenv("QT_QPA_PLATFORM", qtPlatform.toLocal8Bit());
     QApplication application(argc, argv);
     setNames();
     QApplication::setApplicationDisplayName(QStringLiteral("Orlavo"));

@@ -1,6 +1,9 @@
 #include "PlatformFactory.h"
 
 #include "desktop/DesktopEntryIndex.h"
+#include "evdev/EvdevKeyEventSource.h"
+#include "evdev/EvdevKeyboardFinder.h"
+#include "evdev/KernelDeviceAccess.h"
 #include "input/SyntheticKeyLedger.h"
 #include "null/NullAudioInput.h"
 #include "null/NullFrontApplication.h"
@@ -16,7 +19,10 @@
 #include "pulse/PulseAudioInput.h"
 #include "qt/QtClipboardPasteboard.h"
 #include "qt/QtScreens.h"
+#include "session/DesktopSession.h"
 #include "sound/CanberraSoundPlayer.h"
+#include "uinput/UinputKeySynthesizer.h"
+#include "wayland/WaylandPermissionProbe.h"
 #include "x11/X11Compositor.h"
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
@@ -31,10 +37,119 @@ namespace PlatformFactory {
 
 namespace {
 
+const QString inputDirectory = QStringLiteral("/dev/input");
+const QString uinputPath = QStringLiteral("/dev/uinput");
+
+// What the checks found; `nullReason` set means the null platform.
+struct Plan {
+    DesktopSession session;
+    QString nullReason;
+    std::shared_ptr<X11ConnectionProvider> connections;
+    EvdevKeyboardFinder::Result keyboards;
+    std::optional<QString> typingProblem;
+};
+
+Plan makePlan(const QString& qtPlatform) {
+    Plan plan;
+    plan.session = DesktopSession::detect(DesktopSession::Environment::fromProcess());
+    if (plan.session.family == DesktopSession::Family::none) {
+        plan.nullReason = plan.session.reason;
+        return plan;
+    }
+    // The clipboard and the screens come through Qt.
+    if (qtPlatform.isEmpty()) {
+        plan.nullReason = QStringLiteral("Orlavo runs without its graphical interface");
+        return plan;
+    }
+    if (plan.session.family == DesktopSession::Family::wayland) {
+        plan.keyboards =
+            EvdevKeyboardFinder::find(inputDirectory, KernelDeviceAccess(), UinputKeySynthesizer::deviceName);
+        plan.typingProblem = UinputKeySynthesizer::problem(uinputPath);
+        return plan;
+    }
+    // X11: the interface must run on the same display.
+    if (qtPlatform != QLatin1String("xcb")) {
+        plan.nullReason = X11PermissionProbe::unsupportedReason(
+            QStringLiteral("its interface runs on the \"%1\" platform").arg(qtPlatform));
+        return plan;
+    }
+    plan.connections = std::make_shared<X11ConnectionProvider>();
+    if (const std::optional<QString> problem = X11PermissionProbe::keyboardProblem(*plan.connections)) {
+        plan.nullReason = X11PermissionProbe::unsupportedReason(*problem);
+    }
+    return plan;
+}
+
+std::vector<PortPath> nullPaths(const QString& reason) {
+    const QString none = QStringLiteral("none");
+    const QString why = QStringLiteral("no desktop platform");
+    return {{QStringLiteral("platform"), QStringLiteral("null"), reason},
+            {QStringLiteral("key events"), none, why},
+            {QStringLiteral("key output"), none, why},
+            {QStringLiteral("clipboard"), QStringLiteral("in memory"), why},
+            {QStringLiteral("selected text"), none, why},
+            {QStringLiteral("front app"), none, why},
+            {QStringLiteral("microphone"), none, why},
+            {QStringLiteral("sounds"), none, why},
+            {QStringLiteral("overlay"), none, why}};
+}
+
+std::vector<PortPath> x11Paths(const Plan& plan) {
+    const bool compositing = X11Compositor::isActive(*plan.connections);
+    return {
+        {QStringLiteral("platform"), QStringLiteral("x11"), plan.session.reason},
+        {QStringLiteral("key events"), QStringLiteral("XInput 2"),
+         QStringLiteral("raw events of every window, listen only; Right Ctrl serves as fn")},
+        {QStringLiteral("key output"), QStringLiteral("XTest"), QStringLiteral("the X server offers it")},
+        {QStringLiteral("clipboard"), QStringLiteral("Qt"), QStringLiteral("the CLIPBOARD selection")},
+        {QStringLiteral("selected text"), QStringLiteral("X11"), QStringLiteral("the focused window")},
+        {QStringLiteral("front app"), QStringLiteral("EWMH"), QStringLiteral("the active window's class")},
+        {QStringLiteral("microphone"), QStringLiteral("PulseAudio"), QStringLiteral("the default source")},
+        {QStringLiteral("sounds"), QStringLiteral("libcanberra"),
+         QStringLiteral("the desktop's sound theme")},
+        {QStringLiteral("overlay"), QStringLiteral("window"),
+         compositing ? QStringLiteral("translucent: a compositor runs")
+                     : QStringLiteral("an opaque pill: no compositor runs")}};
+}
+
+std::vector<PortPath> waylandPaths(const Plan& plan, const QString& qtPlatform) {
+    const QString none = QStringLiteral("none");
+    const QString problem = plan.keyboards.problem();
+    return {
+        {QStringLiteral("platform"), QStringLiteral("wayland"), plan.session.reason},
+        problem.isEmpty() ? PortPath{QStringLiteral("key events"), QStringLiteral("evdev"),
+                                     QStringLiteral("reading %1; fn and Right Ctrl serve as fn")
+                                         .arg(plan.keyboards.summary())}
+                          : PortPath{QStringLiteral("key events"), none, problem},
+        plan.typingProblem
+            ? PortPath{QStringLiteral("key output"), none,
+                       *plan.typingProblem + QStringLiteral(": the text is put on the clipboard, not pasted")}
+            : PortPath{QStringLiteral("key output"), QStringLiteral("uinput"),
+                       QStringLiteral("%1 can be written: a virtual keyboard types the paste")
+                           .arg(uinputPath)},
+        qtPlatform == QLatin1String("xcb")
+            ? PortPath{QStringLiteral("clipboard"), QStringLiteral("Qt"),
+                       QStringLiteral("through XWayland, which shares it with Wayland windows")}
+            : PortPath{QStringLiteral("clipboard"), QStringLiteral("Qt"),
+                       QStringLiteral("on \"%1\": Wayland lets a client set it only while it has the focus")
+                           .arg(qtPlatform)},
+        {QStringLiteral("selected text"), none,
+         QStringLiteral("Wayland shows no client another application's selection")},
+        {QStringLiteral("front app"), none,
+         QStringLiteral("Wayland tells no client which window has the focus")},
+        {QStringLiteral("microphone"), QStringLiteral("PulseAudio"), QStringLiteral("the default source")},
+        {QStringLiteral("sounds"), QStringLiteral("libcanberra"),
+         QStringLiteral("the desktop's sound theme")},
+        {QStringLiteral("overlay"), none,
+         QStringLiteral("a window of ours could take the focus from where the text goes; the tray icon "
+                        "shows the state")}};
+}
+
 PlatformServices nullPlatform(const QString& reason) {
     PlatformServices services;
     services.name = QStringLiteral("null");
     services.reason = reason;
+    services.paths = nullPaths(reason);
     services.keyEventSource = std::make_unique<NullKeyEventSource>();
     services.keySynthesizer = std::make_unique<NullKeySynthesizer>();
     services.pasteboard = std::make_unique<NullPasteboard>();
@@ -48,10 +163,12 @@ PlatformServices nullPlatform(const QString& reason) {
     return services;
 }
 
-PlatformServices x11Platform(const Clock& clock, std::shared_ptr<X11ConnectionProvider> connections) {
+PlatformServices x11Platform(const Clock& clock, const Plan& plan) {
+    const std::shared_ptr<X11ConnectionProvider>& connections = plan.connections;
     auto ledger = std::make_shared<SyntheticKeyLedger>();
     PlatformServices services;
     services.name = QStringLiteral("x11");
+    services.paths = x11Paths(plan);
     // X11 never reports the fn key: the key monitor takes Right Control for it.
     services.functionKeyName = QStringLiteral("Right Ctrl");
     services.isCompositing = [connections] { return X11Compositor::isActive(*connections); };
@@ -70,31 +187,76 @@ PlatformServices x11Platform(const Clock& clock, std::shared_ptr<X11ConnectionPr
     return services;
 }
 
+PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& qtPlatform) {
+    PlatformServices services;
+    // Made now, not at the first paste: the compositor takes a moment to add a new keyboard, and
+    // keys typed on it before then are lost.
+    if (!plan.typingProblem) {
+        Result<std::unique_ptr<UinputKeySynthesizer>> made = UinputKeySynthesizer::create(uinputPath);
+        if (made) {
+            services.keySynthesizer = std::move(made).value();
+        } else {
+            plan.typingProblem = made.error().description;
+        }
+    }
+    if (!services.keySynthesizer) {
+        services.keySynthesizer = std::make_unique<NullKeySynthesizer>(*plan.typingProblem);
+    }
+    services.name = QStringLiteral("wayland");
+    services.paths = waylandPaths(plan, qtPlatform);
+    // Right Control stands in for fn as on X11; a keyboard that reports its fn key is heard too.
+    services.functionKeyName = QStringLiteral("Right Ctrl");
+    services.showsOverlay = false;
+
+    const QString keyboardProblem = plan.keyboards.problem();
+    if (keyboardProblem.isEmpty()) {
+        services.keyEventSource = std::make_unique<EvdevKeyEventSource>(
+            clock, std::make_shared<KernelDeviceAccess>(), inputDirectory, UinputKeySynthesizer::deviceName);
+    } else {
+        services.keyEventSource = std::make_unique<NullKeyEventSource>();
+    }
+    services.pasteboard = std::make_unique<QtClipboardPasteboard>();
+    services.selectedTextReader = std::make_unique<NullSelectedTextReader>();
+    services.frontApplication = std::make_unique<NullFrontApplication>();
+    auto audioInput = std::make_unique<PulseAudioInput>();
+    services.permissionProbe = std::make_unique<WaylandPermissionProbe>(
+        keyboardProblem.isEmpty() ? std::nullopt : std::optional<QString>(keyboardProblem),
+        plan.typingProblem, *audioInput);
+    services.audioInput = std::move(audioInput);
+    services.soundPlayer = std::make_unique<CanberraSoundPlayer>();
+    services.screens = std::make_unique<QtScreens>();
+    services.processLauncher = std::make_unique<QtProcessLauncher>();
+    return services;
+}
+
+QString runningQtPlatform() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::platformName()
+                                                                        : QString();
+}
+
 } // namespace
 
 PlatformServices create(const Clock& clock) {
-    const QString requested = qEnvironmentVariable("ORLAVO_PLATFORM");
-    if (requested == QLatin1String("null")) {
-        return nullPlatform(QStringLiteral("ORLAVO_PLATFORM=null asks for no desktop platform"));
+    const QString qtPlatform = runningQtPlatform();
+    Plan plan = makePlan(qtPlatform);
+    if (!plan.nullReason.isEmpty()) {
+        return nullPlatform(plan.nullReason);
     }
-    if (!requested.isEmpty() && requested != QLatin1String("x11")) {
-        return nullPlatform(
-            QStringLiteral("ORLAVO_PLATFORM=%1 is not a known platform (x11, null)").arg(requested));
+    if (plan.session.family == DesktopSession::Family::wayland) {
+        return waylandPlatform(clock, plan, qtPlatform);
     }
-    // The clipboard and the screens come through Qt, so its GUI must run on the same display.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        return nullPlatform(QStringLiteral("Orlavo runs without its graphical interface"));
+    return x11Platform(clock, plan);
+}
+
+std::vector<PortPath> describe(const QString& qtPlatform) {
+    const Plan plan = makePlan(qtPlatform);
+    if (!plan.nullReason.isEmpty()) {
+        return nullPaths(plan.nullReason);
     }
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        return nullPlatform(
-            X11PermissionProbe::unsupportedReason(QStringLiteral("its interface runs on the \"%1\" platform")
-                                                      .arg(QGuiApplication::platformName())));
+    if (plan.session.family == DesktopSession::Family::wayland) {
+        return waylandPaths(plan, qtPlatform);
     }
-    auto connections = std::make_shared<X11ConnectionProvider>();
-    if (const std::optional<QString> problem = X11PermissionProbe::keyboardProblem(*connections)) {
-        return nullPlatform(X11PermissionProbe::unsupportedReason(*problem));
-    }
-    return x11Platform(clock, std::move(connections));
+    return x11Paths(plan);
 }
 
 } // namespace PlatformFactory

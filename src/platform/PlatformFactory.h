@@ -2,15 +2,23 @@
 
 #include "PlatformServices.h"
 
+#include <vector>
+
 class Clock;
 
-// Picks the desktop platform, the one place that does. ORLAVO_PLATFORM=null asks for the null
-// platform and ORLAVO_PLATFORM=x11 for X11; otherwise X11 is used when the application's GUI runs
-// on an X display that offers XInput 2 and XTest, and the null platform, with the reason, when not.
+// Picks the desktop platform, the one place that does. The login session decides the family (a
+// Wayland session gets the Wayland family even where XWayland runs, an X11 session X11), and
+// ORLAVO_PLATFORM=x11|wayland|null overrides it. X11 needs the interface on an X display with
+// XInput 2 and XTest; where a family cannot run, the null platform stands in and says why.
 namespace PlatformFactory {
 
 // `clock` stamps the key events: give it the clock of the scheduler the hotkey monitor runs on, so
 // that the events' times and the monitor's timers agree. It must outlive the services.
 PlatformServices create(const Clock& clock);
+
+// The choices create() would make, port by port, without making any device: for `orlavo doctor`,
+// which has no interface of its own. `qtPlatform` is the Qt platform the interface would run on,
+// empty for none.
+std::vector<PortPath> describe(const QString& qtPlatform);
 
 } // namespace PlatformFactory

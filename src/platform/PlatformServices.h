@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PortPath.h"
 #include "ports/AudioInput.h"
 #include "ports/FrontApplication.h"
 #include "ports/KeyEventSource.h"
@@ -15,11 +16,12 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 // One implementation of every desktop port, all from the same platform. Members are destroyed in
 // reverse order, so later ones may refer to earlier ones (the permission probe asks the audio input).
 struct PlatformServices {
-    // "x11" or "null".
+    // "x11", "wayland" or "null".
     QString name;
     // Why the null platform stands in; empty when a real one was found.
     QString reason;
@@ -29,6 +31,11 @@ struct PlatformServices {
     // Whether translucent windows are drawn as such (a compositor runs); asked as the overlay
     // shows, since one may start or stop at any time.
     std::function<bool()> isCompositing = [] { return false; };
+    // Whether the recording overlay may be shown. Where a window of ours could take the focus
+    // from the application being dictated into, there is none and the tray shows the state.
+    bool showsOverlay = true;
+    // Which path serves each port, and why, first the family itself.
+    std::vector<PortPath> paths;
 
     std::unique_ptr<KeyEventSource> keyEventSource;
     std::unique_ptr<KeySynthesizer> keySynthesizer;

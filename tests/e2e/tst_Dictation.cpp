@@ -155,7 +155,7 @@ void tst_Dictation::holdingTheHotkeyTypesIntoTheFocusedWindow() {
     QTRY_COMPARE(clipboardText(), QByteArray("what the user copied"));
 
     dictate([this] {
-        QQuickWindow* overlay = m_app->overlayWindow().window();
+        QQuickWindow* overlay = m_app->overlayWindow()->window();
         QVERIFY(overlay);
         QTRY_VERIFY(isViewable(*m_client, overlay->winId()));
         QVERIFY(inputFocus(*m_client) != overlay->winId());
@@ -185,7 +185,7 @@ void tst_Dictation::holdingTheHotkeyTypesIntoTheFocusedWindow() {
     const PTTStatsSummary summary = database.fetchStatsSummary();
     QCOMPARE(summary.totalSessions, qint64(1));
     QCOMPARE(summary.totalWords, qint64(8));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_app->overlayWindow().window()->isVisible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_app->overlayWindow()->window()->isVisible(), 5000);
     QCOMPARE(m_app->trayIcon().iconName(), QStringLiteral("mic"));
     clipboardOwner.kill();
     clipboardOwner.waitForFinished();
@@ -202,9 +202,9 @@ void tst_Dictation::aFailedTranscriptionPastesNothing() {
     QTRY_VERIFY_WITH_TIMEOUT(m_overlayTexts.contains(QStringLiteral("Try again")), 10000);
     QVERIFY(m_overlayTexts.contains(QStringLiteral("Reconnecting…")));
     QCOMPARE(m_app->overlay().model()->state(), OverlayState::error);
-    QVERIFY(m_app->overlayWindow().window()->isVisible());
+    QVERIFY(m_app->overlayWindow()->window()->isVisible());
     QCOMPARE(m_service->requestsTo(transcribePath).size(), before + 2);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_app->overlayWindow().window()->isVisible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_app->overlayWindow()->window()->isVisible(), 5000);
     QCOMPARE(m_window.text(), textBefore);
     QVERIFY(m_app->controller().lastEvent()->error->contains(QLatin1String("503")));
 }

@@ -1,7 +1,9 @@
 #include "PlatformFactory.h"
+#include "TemporaryEnvironment.h"
 #include "time/SystemClock.h"
 
 #include <QCoroTask>
+#include <QGuiApplication>
 #include <QTest>
 
 // Off any desktop (the tests' offscreen platform) the factory hands out the null platform, which
@@ -11,10 +13,15 @@ class tst_PlatformFactory : public QObject {
 
 private Q_SLOTS:
     void anInterfaceOffX11GetsTheNullPlatform();
+    void waylandSaysWhatEachPortUses();
 };
 
 void tst_PlatformFactory::anInterfaceOffX11GetsTheNullPlatform() {
-    qunsetenv("ORLAVO_PLATFORM");
+    TemporaryEnvironment environment;
+    environment.set("ORLAVO_PLATFORM", {});
+    environment.set("WAYLAND_DISPLAY", {});
+    environment.set("XDG_SESSION_TYPE", "x11");
+    environment.set("DISPLAY", ":99");
     const SystemClock clock;
     PlatformServices services = PlatformFactory::create(clock);
     QCOMPARE(services.name, QStringLiteral("null"));
@@ -35,6 +42,44 @@ void tst_PlatformFactory::anInterfaceOffX11GetsTheNullPlatform() {
     };
     QVERIFY(!QCoro::waitFor(runs()));
     QCOMPARE(services.screens->screens().size(), std::size_t(1));
+}
+
+// Whatever this machine lets us read and write, the services and `orlavo doctor` tell the same.
+void tst_PlatformFactory::waylandSaysWhatEachPortUses() {
+    TemporaryEnvironment environment;
+    environment.set("ORLAVO_PLATFORM", {});
+    environment.set("WAYLAND_DISPLAY", "wayland-9");
+    const SystemClock clock;
+    const PlatformServices services = PlatformFactory::create(clock);
+    QCOMPARE(services.name, QStringLiteral("wayland"));
+    QVERIFY(!services.showsOverlay);
+
+    const auto pathOf = [](const std::vector<PortPath>& paths, const char* port) {
+        for (const PortPath& path : paths) {
+            if (path.port == QLatin1String(port)) {
+                return path;
+            }
+        }
+        return PortPath{};
+    };
+    const PortPath keys = pathOf(services.paths, "key events");
+    const std::optional<QString> unheard = services.permissionProbe->unsupportedDesktopReason();
+    QCOMPARE(keys.path == QLatin1String("evdev"), !unheard.has_value());
+    if (unheard) {
+        QVERIFY2(unheard->contains(keys.reason) && keys.reason.contains(QLatin1String("`orlavo toggle`")),
+                 qPrintable(*unheard));
+    }
+    const PortPath typing = pathOf(services.paths, "key output");
+    QCOMPARE(typing.path == QLatin1String("uinput"), services.keySynthesizer->isAvailable());
+    if (!services.keySynthesizer->isAvailable()) {
+        const Result<void> tapped = services.keySynthesizer->tapKey(9, 0);
+        QVERIFY(!tapped);
+        QVERIFY2(typing.reason.startsWith(tapped.error().description.section(QLatin1String(": "), 1)),
+                 qPrintable(typing.reason));
+    }
+    const std::vector<PortPath> described = PlatformFactory::describe(QGuiApplication::platformName());
+    QCOMPARE(described.size(), services.paths.size());
+    QCOMPARE(pathOf(described, "key events").reason, keys.reason);
 }
 
 QTEST_MAIN(tst_PlatformFactory)

@@ -3,11 +3,20 @@
 #include "common/ErrorDomain.h"
 #include "ports/KeySynthesizer.h"
 
-// Nothing can be typed: every key fails, nothing is posted.
+// Nothing can be typed: every key fails, with the reason when one is known, nothing is posted.
 class NullKeySynthesizer final : public KeySynthesizer {
 public:
+    NullKeySynthesizer() = default;
+    explicit NullKeySynthesizer(QString reason)
+        : m_reason(std::move(reason)) {}
+
     Result<void> tapKey(quint16, quint64) override {
-        return PTTError{ErrorDomain::platform, 1, QStringLiteral("Cannot type keys on this desktop")};
+        return PTTError{ErrorDomain::platform, 1,
+                        m_reason.isEmpty() ? QStringLiteral("Cannot type keys on this desktop")
+                                           : QStringLiteral("Cannot type keys: %1").arg(m_reason)};
     }
     bool isAvailable() const override { return false; }
+
+private:
+    QString m_reason;
 };

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// How the platform serves one port, for `orlavo doctor`: "key events" via "evdev" because "...".
+struct PortPath {
+    QString port;
+    QString path;
+    QString reason;
+};
