@@ -59,6 +59,8 @@ KestrovApp::KestrovApp(QObject* parent)
     }
     if (!m_platform.reason.isEmpty()) {
         std::fprintf(stderr, "orlavo: dictation is not available here: %s\n", qPrintable(m_platform.reason));
+    } else if (const std::optional<QString> why = m_platform.permissionProbe->unsupportedDesktopReason()) {
+        std::fprintf(stderr, "orlavo: %s\n", qPrintable(*why));
     }
 
     m_controller = std::make_unique<PTTAppState>(PTTAppStateDependencies{

@@ -78,7 +78,8 @@ Result find(const QString& directory, const EvdevDeviceAccess& access, const QSt
         }
         UniqueFd fd(opened);
         const std::optional<EvdevDeviceAccess::Description> description = access.describe(fd.get(), path);
-        if (!description || !isKeyboard(*description) || description->name == ignoredName) {
+        if (!description || !isKeyboard(*description) ||
+            (!ignoredName.isEmpty() && description->name == ignoredName)) {
             continue;
         }
         result.keyboards.push_back({path, description->name, std::move(fd)});

@@ -62,8 +62,8 @@ QString X11PermissionProbe::unsupportedReason(const QString& keyboardProblem) {
                          qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
     if (wayland && qEnvironmentVariableIsEmpty("DISPLAY")) {
         return QStringLiteral(
-            "Orlavo needs an X11 session: this Wayland session offers no X display (XWayland), "
-            "and Wayland itself is not supported yet. Log in to an X11 session to dictate.");
+            "X11 was asked for, but this Wayland session offers no X display (XWayland). Unset "
+            "ORLAVO_PLATFORM to use Orlavo's Wayland support, or log in to an X11 session.");
     }
     return QStringLiteral("Orlavo needs an X11 session to hear the hotkey and type text, but %1. "
                           "Start Orlavo inside a graphical X11 session.")
