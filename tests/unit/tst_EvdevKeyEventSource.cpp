@@ -24,13 +24,12 @@ namespace {
 
 const QString ourName = QStringLiteral("our own keyboard");
 
-// Devices in a plain folder: what each one is, by file name. Files and FIFOs answer no ioctls.
+// Devices in a plain folder, each a "keyboard", "mouse", "closed" (not ours to open) or "ours"
+// by file name. Files and FIFOs answer no ioctls.
 class FolderDevices final : public EvdevDeviceAccess {
 public:
-    enum class Kind { keyboard, mouse, closed, ours };
-
     int open(const QString& path) const override {
-        if (kinds.value(QFileInfo(path).fileName()) == Kind::closed) {
+        if (kinds.value(QFileInfo(path).fileName()) == QLatin1String("closed")) {
             return -EACCES;
         }
         const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -38,25 +37,19 @@ public:
     }
 
     std::optional<Description> describe(int, const QString& path) const override {
-        Description description;
-        description.reportsKeys = true;
-        const Kind kind = kinds.value(QFileInfo(path).fileName());
-        if (kind == Kind::mouse) {
-            description.keys.set(BTN_LEFT);
-            return description;
-        }
-        for (const int key : {KEY_Q, KEY_A, KEY_Z, KEY_ESC, KEY_CAPSLOCK, KEY_RIGHTCTRL, KEY_FN}) {
+        const QString kind = kinds.value(QFileInfo(path).fileName());
+        Description description{kind == QLatin1String("ours") ? ourName : path, true, {}};
+        for (const int key : kind == QLatin1String("mouse")
+                                 ? std::initializer_list<int>{BTN_LEFT}
+                                 : std::initializer_list<int>{KEY_Q, KEY_A, KEY_Z}) {
             description.keys.set(key);
         }
-        description.name =
-            kind == Kind::ours ? ourName : QStringLiteral("kbd %1").arg(QFileInfo(path).fileName());
         return description;
     }
 
-    std::optional<State> state(int) const override { return held; }
+    std::optional<State> state(int) const override { return State{}; }
 
-    QHash<QString, Kind> kinds;
-    State held;
+    QHash<QString, QString> kinds;
 };
 
 // A recorded stream as "time:key:value" steps, each followed by a report, or "time:drop" (the
@@ -67,13 +60,8 @@ QByteArray recording(const QString& script) {
                                           {"a", KEY_A},     {"lshift", KEY_LEFTSHIFT}};
     QByteArray bytes;
     const auto append = [&bytes](double time, quint16 type, quint16 code, qint32 value) {
-        input_event event{};
         const auto micros = static_cast<qint64>(time * 1e6 + 0.5);
-        event.input_event_sec = micros / 1000000;
-        event.input_event_usec = micros % 1000000;
-        event.type = type;
-        event.code = code;
-        event.value = value;
+        const input_event event{{micros / 1000000, micros % 1000000}, type, code, value};
         bytes.append(reinterpret_cast<const char*>(&event), sizeof event);
     };
     for (const QString& step : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
@@ -81,14 +69,14 @@ QByteArray recording(const QString& script) {
         const double time = parts[0].toDouble();
         if (parts[1] == QLatin1String("drop")) {
             append(time, EV_SYN, SYN_DROPPED, 0);
-            continue;
-        }
-        if (parts[1] == QLatin1String("caps-light")) {
+        } else if (parts[1] == QLatin1String("caps-light")) {
             append(time, EV_LED, LED_CAPSL, parts[2].toInt());
         } else {
             append(time, EV_KEY, static_cast<quint16>(keys.value(parts[1], -1)), parts[2].toInt());
         }
-        append(time, EV_SYN, SYN_REPORT, 0);
+        if (parts[1] != QLatin1String("drop")) {
+            append(time, EV_SYN, SYN_REPORT, 0);
+        }
     }
     return bytes;
 }
@@ -98,7 +86,7 @@ struct Rig {
     Rig() {
         path = folder.filePath(QStringLiteral("event4"));
         mkfifo(QFile::encodeName(path).constData(), 0600);
-        devices->kinds.insert(QStringLiteral("event4"), FolderDevices::Kind::keyboard);
+        devices->kinds.insert(QStringLiteral("event4"), QStringLiteral("keyboard"));
     }
     ~Rig() {
         if (writer >= 0) {
@@ -179,10 +167,6 @@ void tst_EvdevKeyEventSource::findsKeyboards() {
 
     QTemporaryDir folder;
     FolderDevices devices;
-    static const QHash<QString, FolderDevices::Kind> kinds{{"keyboard", FolderDevices::Kind::keyboard},
-                                                           {"mouse", FolderDevices::Kind::mouse},
-                                                           {"closed", FolderDevices::Kind::closed},
-                                                           {"ours", FolderDevices::Kind::ours}};
     const QString searched =
         entries == QStringList{"-"} ? folder.filePath(QStringLiteral("absent")) : folder.path();
     for (const QString& entry : entries) {
@@ -190,7 +174,7 @@ void tst_EvdevKeyEventSource::findsKeyboards() {
             continue;
         }
         const QString name = entry.section(QLatin1Char('='), 0, 0);
-        devices.kinds.insert(name, kinds.value(entry.section(QLatin1Char('='), 1)));
+        devices.kinds.insert(name, entry.section(QLatin1Char('='), 1));
         QFile file(folder.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
@@ -207,35 +191,29 @@ void tst_EvdevKeyEventSource::findsKeyboards() {
 
 void tst_EvdevKeyEventSource::translatesRecordings_data() {
     QTest::addColumn<QString>("script");
-    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("events");
 
     QTest::newRow("auto-repeat is marked, a repeated modifier is not reported")
         << "1:lshift:1 1.3:lshift:2 1.4:a:1 1.9:a:2 1.93:a:2 2:a:0 2.1:lshift:0"
-        << QStringList{"flags 56 0x20000 press", "down 0 0x20000", "down 0 0x20000 repeat",
-                       "down 0 0x20000 repeat",  "up 0 0x20000",   "flags 56 0x0 release"};
+        << "flags 56 0x20000 press, down 0 0x20000, down 0 0x20000 repeat, down 0 0x20000 repeat, up 0 "
+           "0x20000, "
+           "flags 56 0x0 release";
     QTest::newRow("the fn key and Right Ctrl are both fn")
         << "1:fn:1 1.2:fn:0 2:rctrl:1 2.2:rctrl:0"
-        << QStringList{"flags 63 0x800000 press", "flags 63 0x0 release", "flags 63 0x800000 press",
-                       "flags 63 0x0 release"};
-    // The lock turns on at the press, off at the release of the next press; the compositor's
-    // light corrects it, as for a Caps Lock we typed ourselves.
+        << "flags 63 0x800000 press, flags 63 0x0 release, flags 63 0x800000 press, flags 63 0x0 release";
+    // The compositor's light corrects the lock, as it must for a Caps Lock we typed ourselves.
     QTest::newRow("Caps Lock follows the key, then the light")
-        << "1:caps:1 1.1:caps:0 1.5:a:1 1.6:a:0 2:caps-light:0 2.1:a:1 2.2:a:0 3:caps:1 3.1:caps:0"
-        << QStringList{"flags 57 0x10000 press",
-                       "flags 57 0x10000 release",
-                       "down 0 0x10000",
-                       "up 0 0x10000",
-                       "down 0 0x0",
-                       "up 0 0x0",
-                       "flags 57 0x10000 press",
-                       "flags 57 0x10000 release"};
+        << "1:caps:1 1.1:caps:0 1.5:a:1 2:caps-light:0 2.1:a:0 3:caps:1"
+        << "flags 57 0x10000 press, flags 57 0x10000 release, down 0 0x10000, up 0 0x0, flags 57 0x10000 "
+           "press";
     QTest::newRow("events lost to an overflow are skipped to the next report")
-        << "1:a:1 1.1:drop 1.2:esc:1 1.3:a:0" << QStringList{"down 0 0x0", "up 0 0x0"};
+        << "1:a:1 1.1:drop 1.2:esc:1 1.3:a:0"
+        << "down 0 0x0, up 0 0x0";
 }
 
 void tst_EvdevKeyEventSource::translatesRecordings() {
     QFETCH(QString, script);
-    QFETCH(QStringList, events);
+    QFETCH(QString, events);
 
     Rig rig;
     QStringList seen;
@@ -246,7 +224,7 @@ void tst_EvdevKeyEventSource::translatesRecordings() {
              qPrintable(rig.source.lastError()));
     rig.openWriter();
     rig.play(script);
-    QCOMPARE(seen, events);
+    QCOMPARE(seen.join(QLatin1String(", ")), events);
 }
 
 void tst_EvdevKeyEventSource::drivesTheHotkeyMonitor_data() {
@@ -256,12 +234,11 @@ void tst_EvdevKeyEventSource::drivesTheHotkeyMonitor_data() {
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<int>("capsLockUndos");
 
-    QTest::newRow("fn key held") << qint64(KeyCodes::function) << quint64(0) << "1:fn:1 1.5:fn:0"
-                                 << QStringList{"keyDown", "keyUp"} << 0;
-    QTest::newRow("Shift+A double tap latches, Escape cancels")
+    QTest::newRow("Shift+A held, double tapped, then Escape")
         << qint64(0) << quint64(ModifierFlags::shift)
-        << "1:lshift:1 1.01:a:1 1.05:a:0 1.2:a:1 1.3:a:0 1.35:lshift:0 2:esc:1 2.05:esc:0"
-        << QStringList{"keyDown", "cancel", "toggleOn", "cancel"} << 0;
+        << "1:lshift:1 1.01:a:1 1.3:a:2 1.5:a:0 3:a:1 3.05:a:0 3.2:a:1 3.3:a:0 3.35:lshift:0 4:esc:1 "
+           "4.05:esc:0"
+        << QStringList{"keyDown", "keyUp", "keyDown", "cancel", "toggleOn", "cancel"} << 0;
     QTest::newRow("Caps Lock held, its toggle undone")
         << qint64(KeyCodes::capsLock) << quint64(0) << "1:caps:1 1.5:caps:2 2:caps:0"
         << QStringList{"keyDown", "keyUp"} << 1;
