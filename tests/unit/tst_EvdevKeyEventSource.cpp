@@ -134,7 +134,7 @@ private Q_SLOTS:
     void translatesRecordings();
     void drivesTheHotkeyMonitor_data();
     void drivesTheHotkeyMonitor();
-    void aKeyboardThatGoesAwayDisablesTheFeed();
+    void keyboardsComeAndGo();
 };
 
 void tst_EvdevKeyEventSource::findsKeyboards_data() {
@@ -269,7 +269,7 @@ void tst_EvdevKeyEventSource::drivesTheHotkeyMonitor() {
     QCOMPARE(synthesizer.taps().size(), capsLockUndos);
 }
 
-void tst_EvdevKeyEventSource::aKeyboardThatGoesAwayDisablesTheFeed() {
+void tst_EvdevKeyEventSource::keyboardsComeAndGo() {
     Rig rig;
     int disabled = 0;
     QStringList seen;
@@ -287,8 +287,20 @@ void tst_EvdevKeyEventSource::aKeyboardThatGoesAwayDisablesTheFeed() {
     rig.openWriter();
     rig.play(QStringLiteral("2:a:0"));
     QCOMPARE(seen, (QStringList{"down 0 0x0", "up 0 0x0"}));
+
+    // One plugged in while listening is heard too: its FIFO takes a writer once it is read.
+    const QByteArray plugged = QFile::encodeName(rig.folder.filePath(QStringLiteral("event9")));
+    rig.devices->kinds.insert(QStringLiteral("event9"), QStringLiteral("keyboard"));
+    QCOMPARE(mkfifo(plugged.constData(), 0600), 0);
+    int second = -1;
+    QTRY_VERIFY((second = ::open(plugged.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) >= 0);
+    const QByteArray press = recording(QStringLiteral("3:esc:1"));
+    QCOMPARE(::write(second, press.constData(), size_t(press.size())), ssize_t(press.size()));
+    ::close(second);
+    QTRY_COMPARE(seen.size(), 3);
+    QCOMPARE(seen.last(), QStringLiteral("down 53 0x0"));
     rig.source.stop();
-    QVERIFY(QFile::remove(rig.path));
+    QVERIFY(QFile::remove(rig.path) && QFile::remove(QFile::decodeName(plugged)));
     QVERIFY(!rig.source.start([](const KeyEvent&) {}));
     QVERIFY2(rig.source.lastError().contains(QLatin1String("`orlavo toggle`")),
              qPrintable(rig.source.lastError()));

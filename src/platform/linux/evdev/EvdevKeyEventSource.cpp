@@ -4,6 +4,7 @@
 #include "EvdevKeyboardFinder.h"
 #include "input/LinuxKeyTable.h"
 
+#include <QFileSystemWatcher>
 #include <QScopedValueRollback>
 #include <QSocketNotifier>
 
@@ -37,6 +38,7 @@ bool EvdevKeyEventSource::start(Handler handler) {
     m_handler = std::move(handler);
     if (!openKeyboards()) {
         m_handler = nullptr;
+        m_watcher.reset();
         return false;
     }
     return true;
@@ -44,6 +46,7 @@ bool EvdevKeyEventSource::start(Handler handler) {
 
 void EvdevKeyEventSource::stop() {
     m_handler = nullptr;
+    m_watcher.reset();
     closeKeyboards();
 }
 
@@ -69,19 +72,51 @@ bool EvdevKeyEventSource::openKeyboards() {
         return false;
     }
     for (EvdevKeyboardFinder::Keyboard& keyboard : found.keyboards) {
-        auto device = std::make_unique<Device>();
-        device->path = keyboard.path;
-        device->fd = std::move(keyboard.fd);
-        device->notifier = new QSocketNotifier(device->fd.get(), QSocketNotifier::Read);
-        Device* raw = device.get();
-        QObject::connect(device->notifier, &QSocketNotifier::activated, device->notifier,
-                         [this, raw] { readDevice(raw); });
-        m_devices.push_back(std::move(device));
+        addDevice(keyboard);
     }
     m_timeMapper.reset();
     resynchronise();
     m_lastError.clear();
+    if (!m_watcher) {
+        // Keyboards plugged in later (a Bluetooth one connects after login). udev gives a new node
+        // its group a moment after making it; that change is reported too, and tried again.
+        m_watcher = std::make_unique<QFileSystemWatcher>(QStringList{m_directory});
+        QObject::connect(m_watcher.get(), &QFileSystemWatcher::directoryChanged, m_watcher.get(),
+                         [this] { addNewKeyboards(); });
+    }
     return true;
+}
+
+void EvdevKeyEventSource::addNewKeyboards() {
+    if (!m_handler) {
+        return;
+    }
+    EvdevKeyboardFinder::Result found = EvdevKeyboardFinder::find(m_directory, *m_access, m_ignoredName);
+    bool added = false;
+    for (EvdevKeyboardFinder::Keyboard& keyboard : found.keyboards) {
+        const bool known =
+            std::any_of(m_devices.begin(), m_devices.end(),
+                        [&](const std::unique_ptr<Device>& device) { return device->path == keyboard.path; });
+        if (!known) {
+            addDevice(keyboard);
+            added = true;
+        }
+    }
+    if (added) {
+        resynchronise();
+        m_lastError.clear();
+    }
+}
+
+void EvdevKeyEventSource::addDevice(EvdevKeyboardFinder::Keyboard& keyboard) {
+    auto device = std::make_unique<Device>();
+    device->path = keyboard.path;
+    device->fd = std::move(keyboard.fd);
+    device->notifier = new QSocketNotifier(device->fd.get(), QSocketNotifier::Read);
+    Device* raw = device.get();
+    QObject::connect(device->notifier, &QSocketNotifier::activated, device->notifier,
+                     [this, raw] { readDevice(raw); });
+    m_devices.push_back(std::move(device));
 }
 
 void EvdevKeyEventSource::closeKeyboards() {

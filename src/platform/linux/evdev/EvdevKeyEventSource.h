@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EvdevKeyboardFinder.h"
 #include "input/EventTimeMapper.h"
 #include "input/KeyEventTranslator.h"
 #include "input/UniqueFd.h"
@@ -13,13 +14,14 @@
 #include <vector>
 
 class EvdevDeviceAccess;
+class QFileSystemWatcher;
 class QSocketNotifier;
 
 // Every key press of the seat, read from the keyboards' input devices (/dev/input/event*): works
 // under any Wayland compositor for users allowed to read them (the `input` group). Listen only,
 // never grabbed. The keyboards feed one translator, as the compositor merges them into one seat;
-// KEY_FN is fn and so is Right Control, as on X11. Reading is driven by socket notifiers on the
-// main thread and never blocks.
+// KEY_FN is fn and so is Right Control, as on X11. Keyboards plugged in while it listens are
+// added. Reading is driven by socket notifiers on the main thread and never blocks.
 class EvdevKeyEventSource final : public KeyEventSource {
 public:
     // `directory` is searched for keyboards on every start; devices named `ignoredName` (our own
@@ -49,6 +51,8 @@ private:
     };
 
     bool openKeyboards();
+    void addNewKeyboards();
+    void addDevice(EvdevKeyboardFinder::Keyboard& keyboard);
     void closeKeyboards();
     void readDevice(Device* device);
     // Returns false when the handler stopped or restarted us: nothing may be touched after it.
@@ -64,6 +68,7 @@ private:
     Handler m_handler;
     std::function<void()> m_onDisabled;
     std::vector<std::unique_ptr<Device>> m_devices;
+    std::unique_ptr<QFileSystemWatcher> m_watcher;
     KeyEventTranslator m_translator;
     EventTimeMapper m_timeMapper;
     quint64 m_generation = 0;
