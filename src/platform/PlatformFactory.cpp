@@ -17,6 +17,7 @@
 #include "qt/QtClipboardPasteboard.h"
 #include "qt/QtScreens.h"
 #include "sound/CanberraSoundPlayer.h"
+#include "x11/X11ClipboardReader.h"
 #include "x11/X11Compositor.h"
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
@@ -57,7 +58,8 @@ PlatformServices x11Platform(const Clock& clock, std::shared_ptr<X11ConnectionPr
     services.isCompositing = [connections] { return X11Compositor::isActive(*connections); };
     services.keyEventSource = std::make_unique<X11KeyEventSource>(clock, ledger);
     services.keySynthesizer = std::make_unique<XTestKeySynthesizer>(connections, ledger, clock);
-    services.pasteboard = std::make_unique<QtClipboardPasteboard>();
+    services.pasteboard =
+        std::make_unique<QtClipboardPasteboard>(std::make_unique<X11ClipboardReader>(connections));
     services.selectedTextReader = std::make_unique<X11SelectedTextReader>(connections);
     services.frontApplication =
         std::make_unique<X11FrontApplication>(connections, DesktopEntryIndex::applicationDirectories());
