@@ -300,11 +300,11 @@ void LocalDatabase::insertPruningStats(const PruningRecord& record) {
 }
 
 void LocalDatabase::keepWriteOutcome(SqliteStatement& statement, const char* what) {
-    if (statement.step() == SQLITE_DONE || m_writeError) {
+    // A database that never opened was reported when it failed to; that is not told per row.
+    if (statement.step() == SQLITE_DONE || m_writeError || !m_connection) {
         return;
     }
-    const QString reason = m_connection ? QString::fromUtf8(sqlite3_errmsg(m_connection))
-                                        : QStringLiteral("the database is not open");
+    const QString reason = QString::fromUtf8(sqlite3_errmsg(m_connection));
     m_writeError = databaseError(changeFailed, QString::fromUtf8(what) + reason);
 }
 
