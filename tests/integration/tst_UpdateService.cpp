@@ -358,7 +358,9 @@ void tst_UpdateService::installFailures() {
         value.replace("%1", port.toUtf8());
     }
     const QString url = downloadURL.isEmpty() ? rig.server.url("/pkg.zip") : downloadURL.arg(port);
-    rig.publish(feedFor(url, package.body, sha256, sizeDelta));
+    // An answer without a body (404, a redirect) stands in for a good package.
+    rig.publish(
+        feedFor(url, package.body.isEmpty() ? runnablePackage("2.0.0") : package.body, sha256, sizeDelta));
     rig.server.route("/pkg.zip", {package});
     rig.server.route("/elsewhere.zip", {{.body = runnablePackage("6.6.6")}});
     if (downloadURL.isEmpty()) {

@@ -36,8 +36,8 @@ struct Rig {
     }
     void advanceTo(double time) { scheduler.advance(time - scheduler.now()); }
     QString clipboard() const { return pasteboard.text().value_or(QStringLiteral("(none)")); }
-    PasteboardSnapshot content(PasteboardSelection selection = PasteboardSelection::clipboard) {
-        return QCoro::waitFor(pasteboard.snapshot(selection));
+    PasteboardSnapshot content(PasteboardSelection which = PasteboardSelection::clipboard) {
+        return QCoro::waitFor(pasteboard.snapshot(which));
     }
 
     VirtualScheduler scheduler;

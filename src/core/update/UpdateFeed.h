@@ -17,7 +17,7 @@ struct UpdateFeed {
     QUrl feedURL;
     QString allowedDownloadHost;
     // The raw Ed25519 public key the feed's signature is checked against.
-    QByteArray publicKey;
+    QByteArray publicKey = {};
 
     enum class DownloadCheck { accepted, wrongHost, insecure };
 
