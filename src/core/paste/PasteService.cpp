@@ -50,9 +50,11 @@ QCoro::Task<Result<void>> PasteService::insertViaClipboard(QString text) {
     }
     PasteboardSnapshot original = co_await userContent();
     std::optional<PasteboardSnapshot> primary;
-    if (chord == TerminalEmulators::PasteChord::shiftInsert) {
-        primary = earlierPrimary ? std::move(earlierPrimary)
-                                 : co_await m_pasteboard.snapshot(PasteboardSelection::primary);
+    // Not a conditional expression: GCC miscompiles co_await inside one.
+    if (chord == TerminalEmulators::PasteChord::shiftInsert && earlierPrimary) {
+        primary = std::move(earlierPrimary);
+    } else if (chord == TerminalEmulators::PasteChord::shiftInsert) {
+        primary = co_await m_pasteboard.snapshot(PasteboardSelection::primary);
     }
     if (alive.expired()) {
         co_return Result<void>::success();
