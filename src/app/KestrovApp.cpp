@@ -94,6 +94,9 @@ KestrovApp::KestrovApp(QObject* parent)
     // Queued: the service finishes its own step before the application goes.
     connect(m_updates.get(), &UpdateService::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
+    // Whatever ends the run (the menu, an update's relaunch, a signal), the user's clipboard is
+    // put back first.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { m_paste.restoreNow(); });
     // Owned by the application for the whole run, not by any window. A build without an update
     // host has nothing to check.
     if (m_updates->isConfigured()) {

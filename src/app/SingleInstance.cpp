@@ -13,7 +13,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -21,12 +23,25 @@ namespace {
 const QString lockName = QStringLiteral("orlavo.lock");
 const QString socketName = QStringLiteral("orlavo.socket");
 
-bool ensurePrivateDirectory(const QString& path) {
-    QDir directory(path);
-    if (!directory.exists() && !QDir().mkpath(path)) {
-        return false;
+// The lock and the socket live in a folder only this user can reach. Without XDG_RUNTIME_DIR that
+// folder is a fixed name in the shared /tmp, which another user could have made first to read the
+// commands or answer in our place: a folder that is not ours alone is refused, never adopted.
+QString privateDirectoryProblem(const QString& path) {
+    const QByteArray encoded = QFile::encodeName(path);
+    if (::mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST) {
+        const QString parent = QFileInfo(path).absolutePath();
+        if (!QDir().mkpath(parent) || (::mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST)) {
+            return QStringLiteral("cannot make %1").arg(path);
+        }
     }
-    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    struct stat status {};
+    if (::lstat(encoded.constData(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        return QStringLiteral("%1 is not a folder").arg(path);
+    }
+    if (status.st_uid != ::geteuid() || (status.st_mode & 0777) != 0700) {
+        return QStringLiteral("%1 is not private to this user (it must be theirs with mode 0700)").arg(path);
+    }
+    return {};
 }
 
 // The lock is held by a process that is still there (it may not listen yet).
@@ -73,8 +88,8 @@ bool SingleInstance::becomePrimary(QString* error) {
         }
         return false;
     };
-    if (!QFileInfo(m_directory).isDir() && !ensurePrivateDirectory(m_directory)) {
-        return fail(QStringLiteral("cannot make %1").arg(m_directory));
+    if (const QString problem = privateDirectoryProblem(m_directory); !problem.isEmpty()) {
+        return fail(problem);
     }
     auto lock = std::make_unique<QLockFile>(m_directory + QLatin1Char('/') + lockName);
     // Only a lock whose process is gone is stale, however old it is.
@@ -148,6 +163,12 @@ void SingleInstance::serve(QLocalSocket* socket) {
 
 std::optional<RemoteReply> SingleInstance::send(const QString& directory, const QStringList& arguments,
                                                 int timeoutMs) {
+    // Whoever answers in a folder that is not ours alone is not our instance.
+    struct stat status {};
+    if (::lstat(QFile::encodeName(directory).constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != ::geteuid() || (status.st_mode & 0777) != 0700) {
+        return std::nullopt;
+    }
     const QString path = directory + QLatin1Char('/') + socketName;
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;

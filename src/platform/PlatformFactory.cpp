@@ -23,6 +23,7 @@
 #include "sound/CanberraSoundPlayer.h"
 #include "uinput/UinputKeySynthesizer.h"
 #include "wayland/WaylandPermissionProbe.h"
+#include "x11/X11ClipboardReader.h"
 #include "x11/X11Compositor.h"
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
@@ -174,7 +175,8 @@ PlatformServices x11Platform(const Clock& clock, const Plan& plan) {
     services.isCompositing = [connections] { return X11Compositor::isActive(*connections); };
     services.keyEventSource = std::make_unique<X11KeyEventSource>(clock, ledger);
     services.keySynthesizer = std::make_unique<XTestKeySynthesizer>(connections, ledger, clock);
-    services.pasteboard = std::make_unique<QtClipboardPasteboard>();
+    services.pasteboard =
+        std::make_unique<QtClipboardPasteboard>(std::make_unique<X11ClipboardReader>(connections));
     services.selectedTextReader = std::make_unique<X11SelectedTextReader>(connections);
     services.frontApplication =
         std::make_unique<X11FrontApplication>(connections, DesktopEntryIndex::applicationDirectories());
@@ -215,7 +217,7 @@ PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& 
     } else {
         services.keyEventSource = std::make_unique<NullKeyEventSource>();
     }
-    services.pasteboard = std::make_unique<QtClipboardPasteboard>();
+    services.pasteboard = std::make_unique<QtClipboardPasteboard>(nullptr);
     services.selectedTextReader = std::make_unique<NullSelectedTextReader>();
     services.frontApplication = std::make_unique<NullFrontApplication>();
     auto audioInput = std::make_unique<PulseAudioInput>();

@@ -5,11 +5,16 @@
 #include "RemoteCommands.h"
 #include "SingleInstance.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -81,6 +86,8 @@ private Q_SLOTS:
     void commandsDriveTheDictation();
     void aSecondLaunchHandsOverAndExits();
     void theInstanceRefusesWhatIsNotACommandLine();
+    void aFolderNotPrivateIsRefused_data();
+    void aFolderNotPrivateIsRefused();
 };
 
 void tst_SingleInstance::commandsDriveTheDictation_data() {
@@ -180,6 +187,40 @@ void tst_SingleInstance::theInstanceRefusesWhatIsNotACommandLine() {
     // More than a command line without an end is cut off, unanswered.
     QCOMPARE(exchange(QByteArray(SingleInstance::maxRequestBytes + 10, 'x')), QByteArray());
     QVERIFY(received.isEmpty());
+}
+
+void tst_SingleInstance::aFolderNotPrivateIsRefused_data() {
+    QTest::addColumn<QString>("folder"); // made by the test in a private sandbox
+    QTest::newRow("readable by others") << "open";
+    QTest::newRow("a link to a private folder") << "link";
+    QTest::newRow("another user's") << "theirs";
+}
+
+void tst_SingleInstance::aFolderNotPrivateIsRefused() {
+    QFETCH(QString, folder);
+    QTemporaryDir sandbox;
+    const QString path = sandbox.filePath("orlavo-1000");
+    if (folder == "link") {
+        QVERIFY(QDir(sandbox.path()).mkdir("private") && QFile::link(sandbox.filePath("private"), path));
+    } else {
+        QVERIFY(QDir(sandbox.path()).mkdir("orlavo-1000"));
+        QVERIFY(QFile::setPermissions(
+            path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                      (folder == "open" ? QFile::ReadOther | QFile::ExeOther : QFile::Permissions())));
+        // Only root can give a folder away; for anyone else the folder stays theirs and private.
+        if (folder == "theirs" && ::geteuid() != 0) {
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                    QFile::WriteOther));
+        }
+        QVERIFY(folder != "theirs" || ::geteuid() != 0 ||
+                ::chown(QFile::encodeName(path), 65534, 65534) == 0);
+    }
+    SingleInstance instance(path);
+    QString why;
+    QVERIFY(!instance.becomePrimary(&why));
+    QVERIFY2(why.contains("private") || why.contains("not a folder"), qPrintable(why));
+    QVERIFY(!QFileInfo::exists(path + "/orlavo.socket") && !QFileInfo::exists(path + "/orlavo.lock"));
+    QVERIFY(!SingleInstance::send(path, {"toggle"}, 200));
 }
 
 QTEST_MAIN(tst_SingleInstance)

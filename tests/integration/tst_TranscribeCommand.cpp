@@ -5,7 +5,9 @@
 #include "settings/JsonFileKeyValueStore.h"
 #include "settings/SettingsStore.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -123,6 +125,14 @@ void tst_TranscribeCommand::unusableInput() {
     QVERIFY(missing.back().startsWith("orlavo: The file "));
     QCOMPARE(runOrlavo({"transcribe", text, "--app"}),
              QStringList({"2", "", "Usage: orlavo transcribe FILE.wav [--app NAME]\n"}));
+
+    // A damaged settings file is the application's to move aside, not this read-only run's.
+    const QByteArray damaged = R"({"ptt.settings.v1": {"data": "{\"backendBase)";
+    environment.write(AppPaths::defaultsFile(), damaged);
+    const QString silence = environment.write("silence.wav", TestWav::mono16k(1.0, 0));
+    QCOMPARE(runOrlavo({"transcribe", silence}).front(), "1");
+    QCOMPARE(TemporaryEnvironment::read(AppPaths::defaultsFile()), damaged);
+    QCOMPARE(QFileInfo(AppPaths::defaultsFile()).dir().entryList(QDir::Files), QStringList{"defaults.json"});
 }
 
 QTEST_GUILESS_MAIN(tst_TranscribeCommand)

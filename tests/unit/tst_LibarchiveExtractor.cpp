@@ -19,6 +19,8 @@ const QString outsideMarker = "@OUTSIDE@";
 
 constexpr auto readAll = &TemporaryEnvironment::read;
 
+constexpr LibarchiveExtractor::Limits testLimits{.maxEntries = 20, .maxBytes = 512 * 1024};
+
 } // namespace
 
 class tst_LibarchiveExtractor : public QObject {
@@ -56,6 +58,16 @@ void tst_LibarchiveExtractor::extraction_data() {
         << QList<Entry>{Entry::directory("Orlavo.app/a/"), Entry::symlink("Orlavo.app/b", "a/../a")} << false;
     QTest::newRow("then writing through the outward link")
         << QList<Entry>{Entry::symlink("up", ".."), Entry::file("up/outside/evil", "x")} << false;
+    QList<Entry> crowd;
+    for (int i = 0; i < testLimits.maxEntries + 1; ++i) {
+        crowd.append(Entry::file(QString("Orlavo.app/f%1").arg(i), "x"));
+    }
+    QTest::newRow("more entries than allowed") << crowd << false;
+    // Compresses to a few hundred bytes; the bytes are counted as written, whatever the header says.
+    QTest::newRow("bomb: more bytes than allowed")
+        << QList<Entry>{Entry::file("Orlavo.app/a", QByteArray(testLimits.maxBytes / 2, '\0')),
+                        Entry::file("Orlavo.app/b", QByteArray(testLimits.maxBytes / 2 + 1, '\0'))}
+        << false;
 }
 
 void tst_LibarchiveExtractor::extraction() {
@@ -74,7 +86,9 @@ void tst_LibarchiveExtractor::extraction() {
     }
     QVERIFY(TestArchive::writeZip(root.filePath("package.zip"), entries));
 
-    QCOMPARE(LibarchiveExtractor().extract(root.filePath("package.zip"), root.filePath("dest")).ok(), ok);
+    QCOMPARE(
+        LibarchiveExtractor(testLimits).extract(root.filePath("package.zip"), root.filePath("dest")).ok(),
+        ok);
 
     // Whatever happened, nothing outside the destination changed.
     QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"victim"});

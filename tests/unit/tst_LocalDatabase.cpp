@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <sqlite3.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -44,6 +46,7 @@ private Q_SLOTS:
     void todayIsTheLocalDay();
     void pruningStatsSince();
     void unusableFiles();
+    void aFailedWriteIsToldOnce();
 };
 
 void tst_LocalDatabase::withoutConnection() {
@@ -66,6 +69,10 @@ void tst_LocalDatabase::schemaTwiceAndUpserts() {
     {
         LocalDatabase first(clock);
         QVERIFY(first.bootstrap().ok() && QFile::exists(AppPaths::databaseFile()));
+        // What the user dictated is theirs alone from the start.
+        QCOMPARE(QFile::permissions(AppPaths::databaseFile()) &
+                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+                 QFile::Permissions());
         QVERIFY(first.saveSnippet(u"address"_s, u"1 Main St"_s).ok());
         first.insertStats(stats(10, 2000));
         QVERIFY(first.bootstrap().ok());
@@ -178,6 +185,31 @@ void tst_LocalDatabase::pruningStatsSince() {
     const QDateTime sameMomentElsewhere = utc(12, 10).toOffsetFromUtc(-5 * 3600);
     QCOMPARE(database.fetchPruningStats(sameMomentElsewhere).totalPruned, qint64(2));
     QCOMPARE(database.fetchPruningStats(utc(13, 0)), (PruningStatsSummary{}));
+}
+
+void tst_LocalDatabase::aFailedWriteIsToldOnce() {
+    Fixture fixture;
+    QVERIFY(fixture.database.bootstrap().ok());
+    // Another connection makes every statistics insert fail, as a full disk would.
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(AppPaths::databaseFile()).constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other,
+                          "CREATE TRIGGER full BEFORE INSERT ON ptt_stats BEGIN SELECT RAISE(ABORT, 'disk is "
+                          "full'); END",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    fixture.database.insertStats(stats(3, 100));
+    fixture.database.insertStats(stats(4, 100));
+    const auto failure = fixture.database.takeWriteError();
+    QVERIFY(failure);
+    QCOMPARE(failure->description, u"The statistics could not be saved: disk is full"_s);
+    QVERIFY(!fixture.database.takeWriteError());
+
+    QCOMPARE(sqlite3_exec(other, "DROP TRIGGER full", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    fixture.database.insertStats(stats(5, 100));
+    QVERIFY(!fixture.database.takeWriteError());
+    QCOMPARE(fixture.database.fetchStatsSummary().totalSessions, qint64(1));
 }
 
 void tst_LocalDatabase::unusableFiles() {

@@ -3,6 +3,7 @@
 #include "files/FileBookmark.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -36,6 +37,7 @@ private Q_SLOTS:
     void startup_data();
     void startup();
     void databaseThatCannotOpen();
+    void storageFailuresAreTold();
     void snippetsAndDictionary();
     void persistSettings_data();
     void persistSettings();
@@ -112,6 +114,35 @@ void tst_PTTAppStateHousekeeping::databaseThatCannotOpen() {
     rig.scheduler.advance(5);
     QCOMPARE(rig.paste.pasted, QStringList{"hello world"});
     QCOMPARE(state.lastEvent()->transcript, "hello world");
+}
+
+void tst_PTTAppStateHousekeeping::storageFailuresAreTold() {
+    DictationRig rig;
+    QVERIFY(rig.database.bootstrap());
+    // Another connection makes every statistics insert fail, as a full disk would.
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(rig.databasePath()).constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other,
+                          "CREATE TRIGGER full BEFORE INSERT ON ptt_stats BEGIN SELECT RAISE(ABORT, 'disk is "
+                          "full'); END",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    PTTAppState& state = rig.start();
+    rig.hold();
+    rig.scheduler.advance(5);
+    QCOMPARE(rig.paste.pasted, QStringList{"hello world"});
+    QCOMPARE(state.lastEvent()->transcript, "hello world");
+    QCOMPARE(state.lastEvent()->error, "The statistics could not be saved: disk is full");
+
+    QCOMPARE(sqlite3_exec(other, "DROP TRIGGER full", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    rig.hold();
+    rig.scheduler.advance(5);
+    QCOMPARE(state.lastEvent()->error, std::nullopt);
+
+    rig.defaults.failWrites = "No space left on device";
+    state.persistSettings();
+    QCOMPARE(state.lastEvent()->error, "No space left on device");
 }
 
 void tst_PTTAppStateHousekeeping::snippetsAndDictionary() {

@@ -36,6 +36,9 @@ struct Rig {
     }
     void advanceTo(double time) { scheduler.advance(time - scheduler.now()); }
     QString clipboard() const { return pasteboard.text().value_or(QStringLiteral("(none)")); }
+    PasteboardSnapshot content(PasteboardSelection which = PasteboardSelection::clipboard) {
+        return QCoro::waitFor(pasteboard.snapshot(which));
+    }
 
     VirtualScheduler scheduler;
     EventJournal journal;
@@ -75,6 +78,9 @@ void tst_PasteService::pasteChord_data() {
         }
         journal << QStringLiteral("0.05 key ") + QLatin1String(keys)
                 << "1.05 clipboard restored [text/plain;charset=utf-8]";
+        if (primary) {
+            journal << "1.05 primary restored [text/plain;charset=utf-8]";
+        }
         QTest::newRow(name) << front << journal;
     };
     const auto app = [](const char* windowClass, const char* instance, bool declaredTerminal = false) {
@@ -95,6 +101,8 @@ void tst_PasteService::pasteChord() {
 
     Rig rig;
     rig.front.application = front;
+    rig.pasteboard.restore({{{plain, "selected before"}}}, PasteboardSelection::primary);
+    rig.journal.clear();
     auto& outcome = rig.paste(QStringLiteral("hello"));
     rig.advanceTo(0.049);
     QVERIFY(!outcome.has_value()); // the chord waits for the clipboard to settle
@@ -103,6 +111,7 @@ void tst_PasteService::pasteChord() {
     rig.advanceTo(2);
     QCOMPARE(rig.journal.entries(), journal);
     QCOMPARE(rig.clipboard(), QStringLiteral("abc"));
+    QCOMPARE(rig.content(PasteboardSelection::primary).text(), QStringLiteral("selected before"));
 }
 
 void tst_PasteService::restoreKeepsWhatTheUserHad_data() {
@@ -131,12 +140,13 @@ void tst_PasteService::restoreKeepsWhatTheUserHad() {
     rig.advanceTo(0.999);
     QCOMPARE(rig.clipboard(), QStringLiteral("dictated"));
     rig.advanceTo(1.1);
-    QCOMPARE(rig.pasteboard.snapshot(), (restored ? before : PasteboardSnapshot{{{plain, "dictated"}}}));
+    QCOMPARE(rig.content(), (restored ? before : PasteboardSnapshot{{{plain, "dictated"}}}));
     QCOMPARE(rig.scheduler.pendingCount(), std::size_t(0));
 }
 
 void tst_PasteService::pastesInsideTheRestoreWindow_data() {
-    // Steps "time:paste:TEXT", "time:copy:TEXT" (the user copies), "time:refuse" (no more key posts).
+    // Steps "time:paste:TEXT", "time:copy:TEXT" (the user copies), "time:refuse" (no more key posts),
+    // "time:quit" (the application quits).
     QTest::addColumn<QString>("script");
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QStringList>("journal");
@@ -157,6 +167,13 @@ void tst_PasteService::pastesInsideTheRestoreWindow_data() {
     // A paste that could not be posted leaves the dictation on the clipboard for a paste by hand.
     row("refused", "0:refuse 0:paste:dictated", "dictated",
         {"0.00 clipboard \"dictated\"", "0.05 key refused ctrl+V"}, false);
+    row("refused, then the application quits: what the user had comes back",
+        "0:refuse 0:paste:dictated 2:quit", "abc",
+        {"0.00 clipboard \"dictated\"", "0.05 key refused ctrl+V",
+         "2.00 clipboard restored [text/plain;charset=utf-8]"},
+        false);
+    row("quit inside the window: restored at once", "0:paste:one 0.5:quit", "abc",
+        {"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.50 clipboard restored [text/plain;charset=utf-8]"});
     row("refused in the window of the same text", "0:paste:one 0.3:refuse 0.3:paste:one", "one",
         {"0.00 clipboard \"one\"", "0.05 key ctrl+V", "0.30 clipboard \"one\"", "0.35 key refused ctrl+V"},
         false);
@@ -175,6 +192,8 @@ void tst_PasteService::pastesInsideTheRestoreWindow() {
         const QString text = step.section(QLatin1Char(':'), 2);
         if (action == QLatin1String("paste")) {
             rig.paste(text);
+        } else if (action == QLatin1String("quit")) {
+            rig.service.restoreNow();
         } else if (action == QLatin1String("copy")) {
             rig.pasteboard.userCopiesText(text);
         } else {

@@ -32,10 +32,11 @@ void tst_PlatformFactory::anInterfaceOffX11GetsTheNullPlatform() {
     // The null clipboard still holds what is written to it, so the paste flow runs through.
     services.pasteboard->setText(QStringLiteral("dictated"));
     QCOMPARE(services.pasteboard->text(), std::optional<QString>(QStringLiteral("dictated")));
-    const PasteboardSnapshot snapshot = services.pasteboard->snapshot();
+    const PasteboardSnapshot snapshot =
+        QCoro::waitFor(services.pasteboard->snapshot(PasteboardSelection::clipboard));
     services.pasteboard->clear();
     QCOMPARE(services.pasteboard->text(), std::nullopt);
-    services.pasteboard->restore(snapshot);
+    services.pasteboard->restore(snapshot, PasteboardSelection::clipboard);
     QCOMPARE(services.pasteboard->text(), std::optional<QString>(QStringLiteral("dictated")));
     const auto runs = [&]() -> QCoro::Task<bool> {
         co_return (co_await services.processLauncher->run(QStringLiteral("true"), {})).ok();

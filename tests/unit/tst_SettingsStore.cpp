@@ -20,6 +20,7 @@ private Q_SLOTS:
     void valuesKeepTheirKindAndBytes();
     void damagedFileIsMovedAsideNotOverwritten();
     void undecodableRecordIsKeptAsideBeforeSave();
+    void aFailedSaveIsReportedOnce();
     void credentials();
 };
 
@@ -123,6 +124,21 @@ void tst_SettingsStore::undecodableRecordIsKeptAsideBeforeSave() {
     QCOMPARE(store.load(), PTTSettings::defaults());
     store.save(edited);
     QCOMPARE(defaults.string(SettingsStore::unreadableSettingsKey), u"garbage"_s);
+}
+
+void tst_SettingsStore::aFailedSaveIsReportedOnce() {
+    TemporaryEnvironment environment;
+    // The folder of the file is a file: no write can succeed, whoever runs this.
+    environment.write(u"blocked"_s, "a file");
+    JsonFileKeyValueStore defaults(environment.filePath(u"blocked/defaults.json"_s));
+    SettingsStore store(defaults);
+    PTTSettings settings = PTTSettings::makeDefault();
+    settings.autoSend = true;
+    store.save(settings);
+    const auto failure = store.takeWriteError();
+    QVERIFY(failure && failure->description.contains(u"could not be created"_s));
+    QVERIFY(!store.takeWriteError());
+    QCOMPARE(store.load(), settings); // kept in memory meanwhile
 }
 
 void tst_SettingsStore::credentials() {

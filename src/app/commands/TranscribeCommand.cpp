@@ -51,7 +51,7 @@ int runTranscribeCommand(const QStringList& arguments) {
 
     // The user's settings and credentials as they are; nothing this run does is saved. The
     // database is read for the dictionary and snippets, and a file is not a dictation to count.
-    JsonFileKeyValueStore storedDefaults(AppPaths::defaultsFile());
+    JsonFileKeyValueStore storedDefaults(AppPaths::defaultsFile(), JsonFileKeyValueStore::Access::readOnly);
     UnsavedKeyValueStore defaults(storedDefaults);
     SettingsStore settingsStore(defaults);
     KeychainService keychain(defaults);

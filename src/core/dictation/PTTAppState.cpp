@@ -271,6 +271,11 @@ QCoro::Task<> PTTAppState::finishRecording() {
             setLastEvent(
                 PTTEvent::make(PTTState::idle, delivery.transcript, std::nullopt, durationMs, sourceApp));
         }
+        // The text arrived, but its statistics did not reach the disk: said, not swallowed.
+        if (const auto unsaved = m_services.database.takeWriteError()) {
+            setLastEvent(PTTEvent::make(PTTState::idle, delivery.transcript, unsaved->description, durationMs,
+                                        sourceApp));
+        }
     } else {
         const PTTError& error = outcome->error();
         m_services.overlay.update(contextualErrorMessage(error), OverlayState::error);

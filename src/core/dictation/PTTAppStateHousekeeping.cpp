@@ -116,6 +116,9 @@ void PTTAppState::deleteDictionaryEntry(qint64 id) {
 
 void PTTAppState::persistSettings() {
     m_services.settingsStore.save(m_settings);
+    if (const auto unsaved = m_services.settingsStore.takeWriteError()) {
+        setLastEvent(PTTEvent::make(PTTState::idle, std::nullopt, unsaved->description));
+    }
     IHotkeyMonitor& monitor = m_services.hotkeyMonitor;
     const bool bindingChanged = monitor.binding() != m_settings.hotkey;
     monitor.setBinding(m_settings.hotkey);

@@ -30,27 +30,41 @@ PasteService::~PasteService() {
     cancelRestore();
 }
 
-PasteboardSnapshot PasteService::userContent() const {
+QCoro::Task<PasteboardSnapshot> PasteService::userContent() {
     // Within the restore window the clipboard holds our last text, and what the user had is the
     // snapshot taken before it. Anything else there was copied by the user meanwhile.
     if (m_pendingRestore && m_pasteboard.text() == m_pendingRestore->written) {
-        return m_pendingRestore->original;
+        co_return m_pendingRestore->original;
     }
-    return m_pasteboard.snapshot();
+    co_return co_await m_pasteboard.snapshot(PasteboardSelection::clipboard);
 }
 
 QCoro::Task<Result<void>> PasteService::insertViaClipboard(QString text) {
-    PasteboardSnapshot original = userContent();
+    const std::weak_ptr<int> alive = m_alive;
     const std::optional<FrontApplicationInfo> application = m_frontApplication.current();
     const auto chord = application ? TerminalEmulators::pasteChordFor(*application)
                                    : TerminalEmulators::PasteChord::controlV;
+    std::optional<PasteboardSnapshot> earlierPrimary;
+    if (m_pendingRestore) {
+        earlierPrimary = m_pendingRestore->primary;
+    }
+    PasteboardSnapshot original = co_await userContent();
+    std::optional<PasteboardSnapshot> primary;
+    // Not a conditional expression: GCC miscompiles co_await inside one.
+    if (chord == TerminalEmulators::PasteChord::shiftInsert && earlierPrimary) {
+        primary = std::move(earlierPrimary);
+    } else if (chord == TerminalEmulators::PasteChord::shiftInsert) {
+        primary = co_await m_pasteboard.snapshot(PasteboardSelection::primary);
+    }
+    if (alive.expired()) {
+        co_return Result<void>::success();
+    }
 
     m_pasteboard.setText(text);
-    if (chord == TerminalEmulators::PasteChord::shiftInsert) {
+    if (primary) {
         m_pasteboard.setPrimaryText(text);
     }
 
-    const std::weak_ptr<int> alive = m_alive;
     co_await m_scheduler.sleep(pasteDelay);
     if (alive.expired()) {
         co_return Result<void>::success();
@@ -68,23 +82,36 @@ QCoro::Task<Result<void>> PasteService::insertViaClipboard(QString text) {
         posted = m_keySynthesizer.tapKey(KeyCodes::insert, ModifierFlags::shift);
         break;
     }
+    const bool keep = holdsAnything(original) || (primary && holdsAnything(*primary));
+    PendingRestore pending{Scheduler::invalidTimer, std::move(original), text, std::move(primary)};
     if (!posted) {
-        // The text stays on the clipboard, so the user can still paste it by hand.
-        cancelRestore();
+        // The text stays on the clipboard, so the user can still paste it by hand; what they had
+        // is kept for the next paste or the quit, never dropped.
+        if (keep) {
+            scheduleRestore(std::move(pending), std::nullopt);
+        } else {
+            cancelRestore();
+        }
         co_return posted;
     }
-    if (holdsAnything(original)) {
-        scheduleRestore(std::move(original), text);
+    if (keep) {
+        scheduleRestore(std::move(pending), restoreDelay);
     } else {
         cancelRestore();
     }
     co_return Result<void>::success();
 }
 
-void PasteService::scheduleRestore(PasteboardSnapshot original, const QString& written) {
+void PasteService::scheduleRestore(PendingRestore pending, std::optional<double> delay) {
     cancelRestore();
-    const Scheduler::TimerId timer = m_scheduler.after(restoreDelay, [this] { restore(); });
-    m_pendingRestore = PendingRestore{timer, std::move(original), written};
+    if (delay) {
+        pending.timer = m_scheduler.after(*delay, [this] { restore(); });
+    }
+    m_pendingRestore = std::move(pending);
+}
+
+void PasteService::restoreNow() {
+    restore();
 }
 
 void PasteService::cancelRestore() {
@@ -100,9 +127,13 @@ void PasteService::restore() {
     }
     const PendingRestore pending = std::move(*m_pendingRestore);
     m_pendingRestore.reset();
+    m_scheduler.cancel(pending.timer);
     // Something the user copied since our paste is theirs to keep.
     if (m_pasteboard.text() == pending.written) {
-        m_pasteboard.restore(pending.original);
+        m_pasteboard.restore(pending.original, PasteboardSelection::clipboard);
+    }
+    if (pending.primary) {
+        m_pasteboard.restore(*pending.primary, PasteboardSelection::primary);
     }
 }
 

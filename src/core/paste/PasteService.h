@@ -32,16 +32,23 @@ public:
     Result<void> selectPreviousText(int characterCount) override;
     Result<void> sendKeystroke(quint16 keyCode, quint64 flags) override;
 
+    // Puts the user's content back at once if a restore is still owed (before the application
+    // quits, for an update's relaunch as well).
+    void restoreNow();
+
 private:
     struct PendingRestore {
         Scheduler::TimerId timer = Scheduler::invalidTimer;
         PasteboardSnapshot original;
         QString written;
+        // Saved when the paste overwrote the primary selection too.
+        std::optional<PasteboardSnapshot> primary;
     };
 
     // What the user had before our first paste of a burst; later pastes keep it.
-    PasteboardSnapshot userContent() const;
-    void scheduleRestore(PasteboardSnapshot original, const QString& written);
+    QCoro::Task<PasteboardSnapshot> userContent();
+    // Without a delay the restore waits for restoreNow() or the next paste.
+    void scheduleRestore(PendingRestore pending, std::optional<double> delay);
     void cancelRestore();
     void restore();
 

@@ -17,6 +17,8 @@ public:
     virtual std::optional<Value> value(const QString& key) const = 0;
     virtual void setValue(const QString& key, const Value& value) = 0;
     virtual void remove(const QString& key) = 0;
+    // Why the last write did not reach its storage; nothing when it did (or there is none).
+    virtual std::optional<QString> lastWriteFailure() const { return std::nullopt; }
 
     // Typed reads: absent, or present with another kind, reads as absent (false for booleans).
     std::optional<QByteArray> data(const QString& key) const;

@@ -66,9 +66,17 @@ void report(const PTTError& error) {
 
 } // namespace
 
-JsonFileKeyValueStore::JsonFileKeyValueStore(QString filePath)
-    : m_filePath(std::move(filePath)) {
+JsonFileKeyValueStore::JsonFileKeyValueStore(QString filePath, Access access)
+    : m_filePath(std::move(filePath))
+    , m_writeProtected(access == Access::readOnly) {
     load();
+}
+
+std::optional<QString> JsonFileKeyValueStore::lastWriteFailure() const {
+    if (!m_lastWriteFailed) {
+        return std::nullopt;
+    }
+    return m_lastError ? m_lastError->description : QString();
 }
 
 std::optional<KeyValueStore::Value> JsonFileKeyValueStore::value(const QString& key) const {
@@ -111,6 +119,13 @@ void JsonFileKeyValueStore::load() {
         return;
     }
 
+    if (m_writeProtected) {
+        m_lastError = PTTError{
+            ErrorDomain::file, 259,
+            QStringLiteral("The settings file “%1” is damaged; using the defaults.").arg(m_filePath)};
+        report(*m_lastError);
+        return;
+    }
     const QString aside = m_filePath + QStringLiteral(".corrupt-") +
                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (QFile::rename(m_filePath, aside)) {
@@ -130,7 +145,11 @@ void JsonFileKeyValueStore::load() {
 }
 
 void JsonFileKeyValueStore::persist() {
+    m_lastWriteFailed = true;
     if (m_writeProtected) {
+        if (!m_lastError) {
+            m_lastError = PTTError{ErrorDomain::file, 512, QStringLiteral("The settings are not saved.")};
+        }
         return;
     }
     const QFileInfo info(m_filePath);
@@ -158,4 +177,5 @@ void JsonFileKeyValueStore::persist() {
         return;
     }
     m_lastError.reset();
+    m_lastWriteFailed = false;
 }

@@ -14,14 +14,18 @@
 // byte for byte. Entries of other shapes are kept as they are.
 //
 // A file that is not a JSON object is never overwritten: it is renamed aside
-// (defaults.json.corrupt-YYYYMMDD-HHMMSS) and the store starts empty.
+// (defaults.json.corrupt-YYYYMMDD-HHMMSS) and the store starts empty. A read-only store (a command
+// that saves nothing) leaves such a file where it is and never writes.
 class JsonFileKeyValueStore final : public KeyValueStore {
 public:
-    explicit JsonFileKeyValueStore(QString filePath);
+    enum class Access { readWrite, readOnly };
+
+    explicit JsonFileKeyValueStore(QString filePath, Access access = Access::readWrite);
 
     std::optional<Value> value(const QString& key) const override;
     void setValue(const QString& key, const Value& value) override;
     void remove(const QString& key) override;
+    std::optional<QString> lastWriteFailure() const override;
 
     QString filePath() const { return m_filePath; }
     // Where an unreadable file was moved at load, if one was.
@@ -39,4 +43,5 @@ private:
     std::optional<PTTError> m_lastError;
     // Set when the file exists but could neither be read nor moved aside: writing would destroy it.
     bool m_writeProtected = false;
+    bool m_lastWriteFailed = false;
 };

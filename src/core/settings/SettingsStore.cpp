@@ -1,6 +1,9 @@
 #include "SettingsStore.h"
 
+#include "common/ErrorDomain.h"
 #include "ports/KeyValueStore.h"
+
+#include <utility>
 
 SettingsStore::SettingsStore(KeyValueStore& defaults)
     : m_defaults(defaults) {}
@@ -22,6 +25,15 @@ void SettingsStore::save(const PTTSettings& settings) {
         }
     }
     m_defaults.setData(settingsKey, settings.toJson());
+    if (const auto failure = m_defaults.lastWriteFailure()) {
+        m_writeError = PTTError{ErrorDomain::file, 512, *failure};
+    } else {
+        m_writeError.reset();
+    }
+}
+
+std::optional<PTTError> SettingsStore::takeWriteError() {
+    return std::exchange(m_writeError, std::nullopt);
 }
 
 bool SettingsStore::isSetupCompleted() const {

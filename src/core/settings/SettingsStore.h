@@ -1,6 +1,9 @@
 #pragma once
 
+#include "common/PTTError.h"
 #include "model/PTTSettings.h"
+
+#include <optional>
 
 class KeyValueStore;
 
@@ -19,7 +22,10 @@ public:
 
     // Stores the record. A stored record that no longer decodes is first kept aside under
     // unreadableSettingsKey, so a newer version's settings are never silently destroyed.
+    // A failure to store it is kept for takeWriteError(); the record stays in memory.
     void save(const PTTSettings& settings);
+    // The failure of the last save, once.
+    std::optional<PTTError> takeWriteError();
 
     bool isSetupCompleted() const;
     void markSetupCompleted();
@@ -28,4 +34,5 @@ public:
 
 private:
     KeyValueStore& m_defaults;
+    std::optional<PTTError> m_writeError;
 };

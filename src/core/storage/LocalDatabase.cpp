@@ -7,9 +7,14 @@
 #include "ports/Clock.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -54,6 +59,16 @@ Result<void> LocalDatabase::bootstrap() {
         }
     }
 
+    if (writable) {
+        // The file holds what the user dictated: theirs alone from the first byte. SQLite gives
+        // its journal and WAL files the same mode.
+        const QByteArray path = QFile::encodeName(m_filePath);
+        const int descriptor = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (descriptor >= 0) {
+            ::fchmod(descriptor, 0600);
+            ::close(descriptor);
+        }
+    }
     sqlite3* connection = nullptr;
     const int flags = writable ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
     if (sqlite3_open_v2(QFile::encodeName(m_filePath).constData(), &connection, flags, nullptr) !=
@@ -235,13 +250,10 @@ void LocalDatabase::saveSetting(const QString& key, const QString& value) {
                                             "VALUES (?, ?, ?)\n"
                                             "ON CONFLICT(key) DO UPDATE SET value = excluded.value, "
                                             "updated_at = excluded.updated_at");
-    if (!statement.isPrepared()) {
-        return;
-    }
     statement.bindText(1, key);
     statement.bindText(2, value);
     statement.bindText(3, now());
-    statement.step();
+    keepWriteOutcome(statement, "The setting could not be saved: ");
 }
 
 std::optional<QString> LocalDatabase::fetchSetting(const QString& key) const {
@@ -261,9 +273,6 @@ void LocalDatabase::insertStats(const StatsRecord& record) {
         m_connection,
         "INSERT INTO ptt_stats (words, chars, duration_ms, language, mode, backtrack, created_at)\n"
         "VALUES (?, ?, ?, ?, ?, ?, ?)");
-    if (!statement.isPrepared()) {
-        return;
-    }
     statement.bindInt64(1, record.words);
     statement.bindInt64(2, record.chars);
     statement.bindInt64(3, record.durationMs);
@@ -271,7 +280,7 @@ void LocalDatabase::insertStats(const StatsRecord& record) {
     statement.bindText(5, record.mode);
     statement.bindInt64(6, record.backtrack ? 1 : 0);
     statement.bindText(7, now());
-    statement.step();
+    keepWriteOutcome(statement, "The statistics could not be saved: ");
 }
 
 void LocalDatabase::insertPruningStats(const PruningRecord& record) {
@@ -280,9 +289,6 @@ void LocalDatabase::insertPruningStats(const PruningRecord& record) {
         "INSERT INTO pruning_stats (original_words, pruned_words, original_chars, pruned_chars, "
         "prune_level, target_model, created_at)\n"
         "VALUES (?, ?, ?, ?, ?, ?, ?)");
-    if (!statement.isPrepared()) {
-        return;
-    }
     statement.bindInt64(1, record.originalWords);
     statement.bindInt64(2, record.prunedWords);
     statement.bindInt64(3, record.originalChars);
@@ -290,5 +296,18 @@ void LocalDatabase::insertPruningStats(const PruningRecord& record) {
     statement.bindText(5, record.pruneLevel);
     statement.bindText(6, record.targetModel);
     statement.bindText(7, now());
-    statement.step();
+    keepWriteOutcome(statement, "The statistics could not be saved: ");
+}
+
+void LocalDatabase::keepWriteOutcome(SqliteStatement& statement, const char* what) {
+    // A database that never opened was reported when it failed to; that is not told per row.
+    if (statement.step() == SQLITE_DONE || m_writeError || !m_connection) {
+        return;
+    }
+    const QString reason = QString::fromUtf8(sqlite3_errmsg(m_connection));
+    m_writeError = databaseError(changeFailed, QString::fromUtf8(what) + reason);
+}
+
+std::optional<PTTError> LocalDatabase::takeWriteError() {
+    return std::exchange(m_writeError, std::nullopt);
 }

@@ -68,11 +68,14 @@ public:
     // Rows created at or after `since`; all rows without it.
     PruningStatsSummary fetchPruningStats(const std::optional<QDateTime>& since = std::nullopt) const;
 
-    // Failures are ignored: these never interrupt a dictation.
+    // These never interrupt a dictation: a failure (the file busy past the time-out, a full disk)
+    // is kept for takeWriteError() instead.
     void saveSetting(const QString& key, const QString& value);
     std::optional<QString> fetchSetting(const QString& key) const;
     void insertStats(const StatsRecord& record);
     void insertPruningStats(const PruningRecord& record);
+    // The first of those failures since the last call, so that each is told once.
+    std::optional<PTTError> takeWriteError();
 
     // The text form of every stored moment: UTC, "YYYY-MM-DD HH:MM:SS".
     static QString sqliteTimestamp(const QDateTime& moment);
@@ -80,6 +83,8 @@ public:
 private:
     Result<void> runChange(const char* sql, const char* prepareFailureMessage,
                            const std::function<void(SqliteStatement&)>& bind);
+    // Runs a prepared write whose failure must not interrupt anything; keeps the failure.
+    void keepWriteOutcome(SqliteStatement& statement, const char* what);
     QString now() const;
 
     const Clock& m_clock;
@@ -87,4 +92,5 @@ private:
     Access m_access;
     sqlite3* m_connection = nullptr;
     quint64 m_personalizationRevision = 0;
+    std::optional<PTTError> m_writeError;
 };

@@ -16,6 +16,16 @@ QString updateErrorDescription(UpdateError error) {
         return QStringLiteral("The update server did not send an HTTP response.");
     case UpdateError::notConfigured:
         return QStringLiteral("Updates are not configured");
+    case UpdateError::unsignedFeed:
+        return QStringLiteral("The update feed is not signed.");
+    case UpdateError::badSignature:
+        return QStringLiteral("The update feed’s signature is not valid.");
+    case UpdateError::incompleteFeed:
+        return QStringLiteral("The update feed does not give the package’s checksum and size.");
+    case UpdateError::wrongSize:
+        return QStringLiteral("The downloaded update does not have the announced size.");
+    case UpdateError::packageTooLarge:
+        return QStringLiteral("The update package is too large to unpack.");
     }
     return {};
 }

@@ -13,6 +13,15 @@ enum class UpdateError {
     notHTTPResponse = 5,
     // Updates need a feed, and this build or environment names none.
     notConfigured = 6,
+    // The feed has no signature, or one the built-in key does not confirm.
+    unsignedFeed = 7,
+    badSignature = 8,
+    // The feed leaves out the package's checksum or size.
+    incompleteFeed = 9,
+    // The download went past the announced size, or ended short of it.
+    wrongSize = 10,
+    // The unpacked package would exceed the limits on files or bytes.
+    packageTooLarge = 11,
 };
 
 QString updateErrorDescription(UpdateError error);

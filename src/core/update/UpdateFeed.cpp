@@ -1,5 +1,7 @@
 #include "UpdateFeed.h"
 
+#include "UpdateSignature.h"
+
 #include <QHostAddress>
 #include <QtGlobal>
 
@@ -56,7 +58,7 @@ UpdateFeed UpdateFeed::forHost(const QString& host) {
     url.setScheme(QStringLiteral("https"));
     url.setHost(host);
     url.setPath(feedPath);
-    return UpdateFeed{url, host};
+    return UpdateFeed{url, host, UpdateSignature::compiledPublicKey()};
 }
 
 QString UpdateFeed::compiledHost() {
@@ -68,7 +70,7 @@ UpdateFeed UpdateFeed::fromEnvironment() {
     const QString feedURL = qEnvironmentVariable("ORLAVO_UPDATE_FEED_URL");
     if (!feedURL.isEmpty()) {
         const QUrl url(feedURL, QUrl::StrictMode);
-        return UpdateFeed{url, host.isEmpty() ? url.host() : host};
+        return UpdateFeed{url, host.isEmpty() ? url.host() : host, UpdateSignature::compiledPublicKey()};
     }
     return forHost(host.isEmpty() ? compiledHost() : host);
 }
@@ -76,6 +78,12 @@ UpdateFeed UpdateFeed::fromEnvironment() {
 bool UpdateFeed::isConfigured() const {
     return feedURL.isValid() && !feedURL.host().isEmpty() && !allowedDownloadHost.isEmpty() &&
            isSecureEnough(feedURL);
+}
+
+QUrl UpdateFeed::signatureURL() const {
+    QUrl url = feedURL;
+    url.setPath(url.path() + QStringLiteral(".sig"));
+    return url;
 }
 
 UpdateFeed::DownloadCheck UpdateFeed::checkDownloadURL(const QString& url) const {

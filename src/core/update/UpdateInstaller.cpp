@@ -8,12 +8,24 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-enum FileErrorCode { copyFailed = 1, moveAsideFailed = 2, moveInFailed = 3, restoreFailed = 4 };
+enum FileErrorCode {
+    copyFailed = 1,
+    moveAsideFailed = 2,
+    moveInFailed = 3,
+    restoreFailed = 4,
+    exchangeFailed = 5
+};
+
+const QString pendingMarkerName = QStringLiteral(".ov-update-pending");
 
 PTTError fileError(FileErrorCode code, const QString& description) {
     return PTTError{ErrorDomain::file, code, description};
@@ -65,11 +77,49 @@ bool defaultRename(const QString& from, const QString& to) {
     return QDir().rename(from, to);
 }
 
+int defaultExchange(const QString& first, const QString& second) {
+    if (::renameat2(AT_FDCWD, QFile::encodeName(first).constData(), AT_FDCWD,
+                    QFile::encodeName(second).constData(), RENAME_EXCHANGE) == 0) {
+        return 0;
+    }
+    return errno;
+}
+
+bool ownedByUs(const QString& path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && status.st_uid == ::geteuid();
+}
+
+// Makes what was written reach the disk: the data of the staged files and the directory entries.
+void syncDirectory(const QString& path, bool wholeFileSystem) {
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return;
+    }
+    if (wholeFileSystem) {
+        ::syncfs(descriptor);
+    } else {
+        ::fsync(descriptor);
+    }
+    ::close(descriptor);
+}
+
+bool writeMarker(const QString& path, const QByteArray& content) {
+    QFile marker(path);
+    if (!marker.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    const bool written = marker.write(content) == content.size() && marker.flush();
+    ::fsync(marker.handle());
+    return written;
+}
+
 } // namespace
 
-UpdateInstaller::UpdateInstaller(QString appFolder, RenameFunction rename)
+UpdateInstaller::UpdateInstaller(QString appFolder, RenameFunction rename, ExchangeFunction exchange)
     : m_appFolder(std::move(appFolder))
-    , m_rename(rename ? std::move(rename) : RenameFunction(defaultRename)) {}
+    , m_rename(rename ? std::move(rename) : RenameFunction(defaultRename))
+    , m_exchange(exchange ? std::move(exchange) : ExchangeFunction(defaultExchange)) {}
 
 QString UpdateInstaller::parentDirectory() const {
     return m_appFolder.isEmpty() ? QString() : QFileInfo(m_appFolder).absolutePath();
@@ -81,6 +131,10 @@ QString UpdateInstaller::backupPath() const {
 
 QString UpdateInstaller::successMarkerPath() const {
     return QDir(parentDirectory()).filePath(InstallLocation::successMarkerName);
+}
+
+QString UpdateInstaller::pendingMarkerPath() const {
+    return QDir(parentDirectory()).filePath(pendingMarkerName);
 }
 
 QString UpdateInstaller::stagingPath() const {
@@ -104,8 +158,8 @@ Result<QString> UpdateInstaller::findNewApp(const QString& extractedDirectory) c
 
 Result<void> UpdateInstaller::checkInstallLocation() const {
     const QFileInfo current(m_appFolder);
-    if (m_appFolder.isEmpty() || current.isSymLink() || !current.isDir() ||
-        !QFileInfo(parentDirectory()).isWritable()) {
+    if (m_appFolder.isEmpty() || current.isSymLink() || !current.isDir() || !ownedByUs(m_appFolder) ||
+        !ownedByUs(parentDirectory()) || !QFileInfo(parentDirectory()).isWritable()) {
         return makeUpdateError(UpdateError::currentAppNotFound);
     }
     return {};
@@ -126,16 +180,43 @@ Result<void> UpdateInstaller::bringBeside(const QString& newApp) const {
                      QStringLiteral("Could not copy the new version beside “%1”.").arg(m_appFolder));
 }
 
-Result<void> UpdateInstaller::swapIn(const QString& newApp) const {
+Result<void> UpdateInstaller::swapIn(const QString& newApp, const QString& newVersion) const {
     if (auto location = checkInstallLocation(); !location) {
         return location;
     }
     if (auto staged = bringBeside(newApp); !staged) {
         return staged;
     }
-    const QString staging = stagingPath();
+    // The new files must be on disk before any name points at them.
+    syncDirectory(parentDirectory(), true);
+    removePath(backupPath());
+    QFile::remove(successMarkerPath());
+    QFile::remove(pendingMarkerPath());
+    if (auto swapped = exchangeOrRename(stagingPath()); !swapped) {
+        syncParent();
+        return swapped;
+    }
+    // Without the marker the backup merely survives until a later update.
+    writeMarker(pendingMarkerPath(), newVersion.toUtf8());
+    syncParent();
+    return {};
+}
+
+Result<void> UpdateInstaller::exchangeOrRename(const QString& staging) const {
     const QString backup = backupPath();
-    removePath(backup);
+    const int exchanged = m_exchange(staging, m_appFolder);
+    if (exchanged == 0) {
+        // The old version now sits at the staging name; a crash here still leaves the new version
+        // installed, and the next update clears the staging name.
+        m_rename(staging, backup);
+        return {};
+    }
+    // Only a file system without the atomic exchange falls back to two renames.
+    if (exchanged != EINVAL && exchanged != ENOSYS && exchanged != EOPNOTSUPP) {
+        removePath(staging);
+        return fileError(exchangeFailed,
+                         QStringLiteral("Could not exchange “%1” for the new version.").arg(m_appFolder));
+    }
     if (!m_rename(m_appFolder, backup)) {
         removePath(staging);
         return fileError(moveAsideFailed,
@@ -153,20 +234,42 @@ Result<void> UpdateInstaller::swapIn(const QString& newApp) const {
             moveInFailed,
             QStringLiteral("Could not move the new version into place at “%1”.").arg(m_appFolder));
     }
-    // The swap is done; without the marker the backup merely survives until a later update.
-    QFile marker(successMarkerPath());
-    if (marker.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        marker.close();
-    }
     return {};
 }
 
-bool UpdateInstaller::cleanupOldBackup() const {
-    if (m_appFolder.isEmpty() || !existsOrIsLink(QFileInfo(successMarkerPath()))) {
+void UpdateInstaller::syncParent() const {
+    syncDirectory(parentDirectory(), false);
+}
+
+bool UpdateInstaller::recoverInterruptedSwap() const {
+    if (m_appFolder.isEmpty() || existsOrIsLink(QFileInfo(m_appFolder))) {
+        return false;
+    }
+    const QFileInfo backup(backupPath());
+    if (backup.isSymLink() || !backup.isDir() || !m_rename(backupPath(), m_appFolder)) {
+        return false;
+    }
+    // The pending marker named a version that never got its place.
+    QFile::remove(pendingMarkerPath());
+    syncParent();
+    return true;
+}
+
+bool UpdateInstaller::cleanupOldBackup(const QString& runningVersion) const {
+    if (m_appFolder.isEmpty()) {
+        return false;
+    }
+    const bool completedByOlderRelease = existsOrIsLink(QFileInfo(successMarkerPath()));
+    QFile pending(pendingMarkerPath());
+    const bool newVersionRunning =
+        pending.open(QIODevice::ReadOnly) && QString::fromUtf8(pending.read(256)).trimmed() == runningVersion;
+    if (!completedByOlderRelease && !newVersionRunning) {
         return false;
     }
     removePath(backupPath());
     QFile::remove(successMarkerPath());
+    QFile::remove(pendingMarkerPath());
+    syncParent();
     return true;
 }
 

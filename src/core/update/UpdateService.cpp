@@ -3,6 +3,7 @@
 #include "InstallLocation.h"
 #include "OrlavoVersion.h"
 #include "UpdateError.h"
+#include "UpdateSignature.h"
 #include "VersionComparison.h"
 #include "VersionManifest.h"
 #include "common/ErrorDomain.h"
@@ -18,6 +19,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QUuid>
 
@@ -43,16 +45,9 @@ PTTError fileError(const QString& description) {
     return PTTError{ErrorDomain::file, 0, description};
 }
 
-std::optional<QByteArray> sha256Of(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file)) {
-        return std::nullopt;
-    }
-    return hash.result().toHex();
+bool isSha256Hex(const QString& text) {
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{64}$"));
+    return hex.match(text).hasMatch();
 }
 
 } // namespace
@@ -89,7 +84,11 @@ UpdateService::UpdateService(Ports ports, Options options, QObject* parent)
     if (m_options.temporaryDirectory.isEmpty()) {
         m_options.temporaryDirectory = QDir::tempPath();
     }
-    if (m_installer.cleanupOldBackup()) {
+    if (m_installer.recoverInterruptedSwap()) {
+        print(QStringLiteral("  ↩️ Restored the previous version after an interrupted update"));
+    }
+    // Reaching this point is the new version saying that it starts.
+    if (m_installer.cleanupOldBackup(m_options.currentVersion)) {
         print(QStringLiteral("  🧹 Cleaned up update backup"));
     }
 }
@@ -113,35 +112,62 @@ QCoro::Task<> UpdateService::checkForUpdates() {
         co_return;
     }
     const auto alive = m_alive;
-    QNetworkRequest request(m_options.feed.feedURL);
+    const std::optional<QByteArray> feed = co_await fetch(m_options.feed.feedURL, true);
+    if (!*alive) {
+        co_return;
+    }
+    if (feed) {
+        // Only a feed that answered is worth its signature.
+        const std::optional<QByteArray> signature = co_await fetch(m_options.feed.signatureURL(), false);
+        if (!*alive) {
+            co_return;
+        }
+        finishCheck(*feed, signature);
+    }
+    Q_EMIT checkFinished();
+}
+
+QCoro::Task<std::optional<QByteArray>> UpdateService::fetch(QUrl url, bool reportFailure) {
+    const auto alive = m_alive;
+    QNetworkRequest request(url);
     request.setTransferTimeout(requestTimeoutMs);
     ReplyPointer reply(m_network.get(request));
     m_activeReplies.append(reply.get());
     co_await reply.get();
     if (!*alive) {
-        co_return;
+        co_return std::nullopt;
     }
     forgetReply(reply.get());
-    finishCheck(*reply);
-    Q_EMIT checkFinished();
-}
-
-void UpdateService::finishCheck(QNetworkReply& reply) {
-    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     // An answer other than 200 ends the check silently; the published state stays.
     if (status.isValid() && status.toInt() != 200) {
-        return;
+        co_return std::nullopt;
     }
-    if (reply.error() != QNetworkReply::NoError) {
-        print(checkFailedLine(
-            NetworkError::fromReply(reply.error(), NetworkError::Ending::byServer, reply.errorString())
-                .description));
-        return;
+    if (reply->error() != QNetworkReply::NoError) {
+        if (reportFailure) {
+            print(checkFailedLine(
+                NetworkError::fromReply(reply->error(), NetworkError::Ending::byServer, reply->errorString())
+                    .description));
+        }
+        co_return std::nullopt;
     }
     if (!status.isValid()) {
+        co_return std::nullopt;
+    }
+    co_return reply->readAll();
+}
+
+void UpdateService::finishCheck(const QByteArray& feed, const std::optional<QByteArray>& signature) {
+    // Nothing of an unverified feed is believed, not even whether an update exists.
+    if (!signature) {
+        print(installFailedLine(updateErrorDescription(UpdateError::unsignedFeed)));
         return;
     }
-    const auto manifest = VersionManifest::fromJson(reply.readAll());
+    if (!UpdateSignature::verify(m_options.feed.publicKey, feed, *signature)) {
+        print(installFailedLine(updateErrorDescription(UpdateError::badSignature)));
+        return;
+    }
+    const auto manifest = VersionManifest::fromJson(feed);
     if (!manifest) {
         print(checkFailedLine(manifest.error().description));
         return;
@@ -150,7 +176,12 @@ void UpdateService::finishCheck(QNetworkReply& reply) {
         setUpdateAvailable(false);
         return;
     }
-    m_expectedSha256 = manifest->sha256;
+    if (!manifest->sha256 || !isSha256Hex(*manifest->sha256) || !manifest->size || *manifest->size <= 0) {
+        print(installFailedLine(updateErrorDescription(UpdateError::incompleteFeed)));
+        return;
+    }
+    m_expectedSha256 = manifest->sha256->toLower();
+    m_expectedSize = *manifest->size;
     setLatestVersion(manifest->version);
     setReleaseNotes(manifest->releaseNotes.value_or(QString()));
     setDownloadURL(manifest->downloadURL);
@@ -206,7 +237,8 @@ QCoro::Task<> UpdateService::downloadAndInstall() {
     }
     // What was advertised when the installation started; a check during the download may change it.
     const QString downloadURL = m_downloadURL;
-    const std::optional<QString> expectedSha256 = m_expectedSha256;
+    const Expected expected{m_expectedSha256, m_expectedSize};
+    const QString newVersion = m_latestVersion;
     if (const auto check = m_options.feed.checkDownloadURL(downloadURL);
         check != UpdateFeed::DownloadCheck::accepted) {
         printRejection(check);
@@ -224,10 +256,17 @@ QCoro::Task<> UpdateService::downloadAndInstall() {
         failInstall(fileError(QStringLiteral("Could not create the folder “%1”.").arg(workingDirectory)));
         co_return;
     }
+    // Whatever happens from here, the working directory goes: a refused package must not stay
+    // around, half unpacked, in the temporary directory.
+    const auto fail = [this, workingDirectory](const PTTError& error) {
+        UpdateInstaller::removePath(workingDirectory);
+        failInstall(error);
+    };
     const QString archivePath = QDir(workingDirectory).filePath(archiveName);
     const DownloadOutcome outcome =
-        co_await downloadPackage(QUrl(downloadURL, QUrl::StrictMode), archivePath);
+        co_await downloadPackage(QUrl(downloadURL, QUrl::StrictMode), archivePath, expected);
     if (!*alive) {
+        UpdateInstaller::removePath(workingDirectory);
         co_return;
     }
     switch (outcome.kind) {
@@ -246,41 +285,36 @@ QCoro::Task<> UpdateService::downloadAndInstall() {
         UpdateInstaller::removePath(workingDirectory);
         co_return;
     case DownloadOutcome::Kind::failed:
-        failInstall(outcome.error);
+        fail(outcome.error);
         co_return;
-    }
-
-    // Checked before anything is unpacked or moved.
-    if (expectedSha256) {
-        const auto actual = sha256Of(archivePath);
-        if (!actual ||
-            QString::fromLatin1(*actual).compare(expectedSha256->trimmed(), Qt::CaseInsensitive) != 0) {
-            failInstall(makeUpdateError(UpdateError::checksumMismatch));
-            co_return;
-        }
     }
     setDownloadProgress(0.4);
 
     const QString extractedPath = QDir(workingDirectory).filePath(extractedName);
-    if (!QDir().mkpath(extractedPath) || !m_extractor.extract(archivePath, extractedPath)) {
-        failInstall(makeUpdateError(UpdateError::unzipFailed));
+    if (!QDir().mkpath(extractedPath)) {
+        fail(makeUpdateError(UpdateError::unzipFailed));
+        co_return;
+    }
+    if (const auto extracted = m_extractor.extract(archivePath, extractedPath); !extracted) {
+        fail(makeUpdateError(extracted.error().domain == ErrorDomain::update ? UpdateError::packageTooLarge
+                                                                             : UpdateError::unzipFailed));
         co_return;
     }
     setDownloadProgress(0.6);
 
     const auto newApp = m_installer.findNewApp(extractedPath);
     if (!newApp) {
-        failInstall(newApp.error());
+        fail(newApp.error());
         co_return;
     }
     if (const auto location = m_installer.checkInstallLocation(); !location) {
-        failInstall(location.error());
+        fail(location.error());
         co_return;
     }
     setDownloadProgress(0.8);
 
-    if (const auto swapped = m_installer.swapIn(newApp.value()); !swapped) {
-        failInstall(swapped.error());
+    if (const auto swapped = m_installer.swapIn(newApp.value(), newVersion); !swapped) {
+        fail(swapped.error());
         co_return;
     }
     UpdateInstaller::removePath(workingDirectory);
@@ -293,12 +327,30 @@ QCoro::Task<> UpdateService::downloadAndInstall() {
     relaunch();
 }
 
-QCoro::Task<UpdateService::DownloadOutcome> UpdateService::downloadPackage(QUrl url, QString archivePath) {
+QCoro::Task<UpdateService::DownloadOutcome> UpdateService::downloadPackage(QUrl url, QString archivePath,
+                                                                           Expected expected) {
     // Shared with the signal handlers, which may outlive this frame until the reply is deleted.
     struct Transfer {
         QFile file;
+        QCryptographicHash hash{QCryptographicHash::Sha256};
+        qint64 received = 0;
         std::optional<PTTError> writeError;
         std::optional<UpdateFeed::DownloadCheck> refusedRedirect;
+
+        // Checked as the bytes arrive, so a package bigger than announced never fills the disk.
+        bool take(const QByteArray& bytes, qint64 limit) {
+            received += bytes.size();
+            if (received > limit) {
+                writeError = makeUpdateError(UpdateError::wrongSize);
+                return false;
+            }
+            hash.addData(bytes);
+            if (file.write(bytes) < 0) {
+                writeError = fileError(file.errorString());
+                return false;
+            }
+            return true;
+        }
     };
     const auto transfer = std::make_shared<Transfer>();
     transfer->file.setFileName(archivePath);
@@ -318,13 +370,15 @@ QCoro::Task<UpdateService::DownloadOutcome> UpdateService::downloadPackage(QUrl 
     ReplyPointer reply(m_network.get(request));
     QNetworkReply* raw = reply.get();
     m_activeReplies.append(raw);
+    const qint64 limit = expected.size;
 
-    connect(raw, &QIODevice::readyRead, raw, [transfer, raw] {
-        if (transfer->writeError) {
+    connect(raw, &QIODevice::readyRead, raw, [transfer, raw, limit] {
+        // The body of an error answer is not the package.
+        const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (transfer->writeError || (status.isValid() && status.toInt() != 200)) {
             return;
         }
-        if (transfer->file.write(raw->readAll()) < 0) {
-            transfer->writeError = fileError(transfer->file.errorString());
+        if (!transfer->take(raw->readAll(), limit)) {
             raw->abort();
         }
     });
@@ -349,8 +403,10 @@ QCoro::Task<UpdateService::DownloadOutcome> UpdateService::downloadPackage(QUrl 
         co_return DownloadOutcome{};
     }
     forgetReply(raw);
-    if (!transfer->writeError && raw->isOpen() && transfer->file.write(raw->readAll()) < 0) {
-        transfer->writeError = fileError(transfer->file.errorString());
+    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool answered = status.isValid() && status.toInt() == 200;
+    if (answered && !transfer->writeError && raw->isOpen()) {
+        transfer->take(raw->readAll(), limit);
     }
     if (!transfer->writeError && !transfer->file.flush()) {
         transfer->writeError = fileError(transfer->file.errorString());
@@ -364,7 +420,6 @@ QCoro::Task<UpdateService::DownloadOutcome> UpdateService::downloadPackage(QUrl 
     if (transfer->writeError) {
         co_return DownloadOutcome{.error = *transfer->writeError};
     }
-    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && status.toInt() != 200) {
         co_return DownloadOutcome{.kind = DownloadOutcome::Kind::httpStatus, .httpStatus = status.toInt()};
     }
@@ -374,6 +429,13 @@ QCoro::Task<UpdateService::DownloadOutcome> UpdateService::downloadPackage(QUrl 
     }
     if (!status.isValid()) {
         co_return DownloadOutcome{.error = makeUpdateError(UpdateError::notHTTPResponse)};
+    }
+    if (transfer->received != expected.size) {
+        co_return DownloadOutcome{.error = makeUpdateError(UpdateError::wrongSize)};
+    }
+    // Checked before anything is unpacked or moved.
+    if (QString::fromLatin1(transfer->hash.result().toHex()) != expected.sha256) {
+        co_return DownloadOutcome{.error = makeUpdateError(UpdateError::checksumMismatch)};
     }
     co_return DownloadOutcome{.kind = DownloadOutcome::Kind::downloaded};
 }

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -76,7 +77,8 @@ public:
         static Options forThisProcess();
     };
 
-    // Also removes the backup of a completed previous update.
+    // Also repairs a swap a crash interrupted, and removes the backup once the version a swap
+    // installed is the one starting.
     UpdateService(Ports ports, Options options, QObject* parent = nullptr);
     ~UpdateService() override;
 
@@ -122,10 +124,16 @@ Q_SIGNALS:
 
 private:
     struct DownloadOutcome;
+    struct Expected {
+        QString sha256;
+        qint64 size = 0;
+    };
 
-    QCoro::Task<DownloadOutcome> downloadPackage(QUrl url, QString archivePath);
+    QCoro::Task<DownloadOutcome> downloadPackage(QUrl url, QString archivePath, Expected expected);
     QCoro::Task<> runPeriodicCheck(quint64 generation);
-    void finishCheck(QNetworkReply& reply);
+    // The body of a 200 answer; nothing otherwise (a transport failure is printed when asked).
+    QCoro::Task<std::optional<QByteArray>> fetch(QUrl url, bool reportFailure);
+    void finishCheck(const QByteArray& feed, const std::optional<QByteArray>& signature);
     void relaunch();
     void failInstall(const PTTError& error);
     void printRejection(UpdateFeed::DownloadCheck check);
@@ -150,8 +158,9 @@ private:
     QString m_latestVersion;
     QString m_releaseNotes;
     QString m_downloadURL;
-    // The checksum announced together with m_downloadURL.
-    std::optional<QString> m_expectedSha256;
+    // The checksum (lower-case hex) and size announced together with m_downloadURL.
+    QString m_expectedSha256;
+    qint64 m_expectedSize = 0;
     bool m_isDownloading = false;
     double m_downloadProgress = 0.0;
 

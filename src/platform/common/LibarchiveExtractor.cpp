@@ -1,6 +1,7 @@
 #include "LibarchiveExtractor.h"
 
 #include "common/ErrorDomain.h"
+#include "update/UpdateError.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,7 +87,7 @@ QString entryPath(archive_entry* entry) {
     return raw ? QFile::decodeName(raw) : QString();
 }
 
-Result<void> copyData(archive* reader, archive* writer) {
+Result<void> copyData(archive* reader, archive* writer, qint64& budget) {
     const void* buffer = nullptr;
     size_t size = 0;
     la_int64_t offset = 0;
@@ -97,6 +98,10 @@ Result<void> copyData(archive* reader, archive* writer) {
         }
         if (status < ARCHIVE_WARN) {
             return extractError(unreadableArchive, archiveMessage(reader));
+        }
+        budget -= qint64(size);
+        if (budget < 0) {
+            return makeUpdateError(UpdateError::packageTooLarge);
         }
         if (archive_write_data_block(writer, buffer, size, offset) < ARCHIVE_WARN) {
             return extractError(writeFailed, archiveMessage(writer));
@@ -129,6 +134,8 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
         return extractError(unreadableArchive, archiveMessage(reader.get()));
     }
 
+    qint64 entriesLeft = m_limits.maxEntries;
+    qint64 bytesLeft = m_limits.maxBytes;
     for (;;) {
         archive_entry* entry = nullptr;
         const int status = archive_read_next_header(reader.get(), &entry);
@@ -137,6 +144,9 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
         }
         if (status < ARCHIVE_WARN) {
             return extractError(unreadableArchive, archiveMessage(reader.get()));
+        }
+        if (--entriesLeft < 0) {
+            return makeUpdateError(UpdateError::packageTooLarge);
         }
         const QString path = entryPath(entry);
         const auto components = safeComponents(path);
@@ -166,7 +176,7 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
         // Sizes are not always in the local header (streamed entries), so regular files are always
         // read to their end.
         if (type == AE_IFREG) {
-            if (auto copied = copyData(reader.get(), writer.get()); !copied) {
+            if (auto copied = copyData(reader.get(), writer.get(), bytesLeft); !copied) {
                 return copied;
             }
         }

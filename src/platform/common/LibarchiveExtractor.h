@@ -7,7 +7,23 @@
 // and stay inside the destination, with ".." only at its start; hard links are refused. Writing
 // through a link already unpacked is refused as well.
 // Permissions are kept except set-user-ID, set-group-ID and sticky bits; owners are not restored.
+// Unpacking stops at a number of entries and of bytes written (counted as written, not as the
+// headers claim), so a hostile archive cannot fill the disk; that failure is an
+// UpdateError::packageTooLarge.
 class LibarchiveExtractor final : public ArchiveExtractor {
 public:
+    struct Limits {
+        // Far above what an install folder holds (a few thousand files, a few hundred MB).
+        qint64 maxEntries = 50'000;
+        qint64 maxBytes = qint64(2) * 1024 * 1024 * 1024;
+    };
+
+    LibarchiveExtractor() = default;
+    explicit LibarchiveExtractor(Limits limits)
+        : m_limits(limits) {}
+
     Result<void> extract(const QString& archivePath, const QString& destinationDirectory) override;
+
+private:
+    Limits m_limits;
 };

@@ -6,9 +6,9 @@
 class NullPasteboard final : public Pasteboard {
 public:
     std::optional<QString> text() const override { return m_content.text(); }
-    PasteboardSnapshot snapshot() const override { return m_content; }
+    QCoro::Task<PasteboardSnapshot> snapshot(PasteboardSelection selection) override;
     void setText(const QString& text) override;
-    void restore(const PasteboardSnapshot& snapshot) override { m_content = snapshot; }
+    void restore(const PasteboardSnapshot& snapshot, PasteboardSelection selection) override;
     void clear() override { m_content = {}; }
     void setPrimaryText(const QString& text) override { m_primary = text; }
 

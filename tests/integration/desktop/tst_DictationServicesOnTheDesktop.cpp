@@ -8,6 +8,7 @@
 #include "paste/PasteService.h"
 #include "qt/QtClipboardPasteboard.h"
 #include "time/QtScheduler.h"
+#include "x11/X11ClipboardReader.h"
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
 #include "x11/X11KeyEventSource.h"
@@ -180,7 +181,7 @@ void tst_DictationServicesOnTheDesktop::pastesAndPutsTheUsersClipboardBack() {
                                                                QStringLiteral("image/png"), png.data());
     DesktopTest::TestWindow window;
     QVERIFY(window.start(QStringLiteral("OrlavoNotepad"), QStringLiteral("orlavo-notepad")));
-    QtClipboardPasteboard pasteboard;
+    QtClipboardPasteboard pasteboard(std::make_unique<X11ClipboardReader>(m_connections));
     X11SelectedTextReader selection(m_connections);
     X11FrontApplication front(m_connections, {});
     PasteService paste(pasteboard, *m_synthesizer, selection, front, m_scheduler);
@@ -208,7 +209,10 @@ void tst_DictationServicesOnTheDesktop::pastesIntoATerminal() {
     QTRY_VERIFY_WITH_TIMEOUT(front.current() && front.current()->windowClass == QLatin1String("XTerm"),
                              10000);
 
-    QtClipboardPasteboard pasteboard;
+    // What the user selected before: xterm's paste overwrites the primary selection, and it comes back.
+    DesktopTest::SelectionOwner selected(QStringLiteral("primary"), QStringLiteral("UTF8_STRING"),
+                                         "selected before");
+    QtClipboardPasteboard pasteboard(std::make_unique<X11ClipboardReader>(m_connections));
     X11SelectedTextReader selection(m_connections);
     PasteService paste(pasteboard, *m_synthesizer, selection, front, m_scheduler);
     QVERIFY(QCoro::waitFor(paste.insertViaClipboard(QStringLiteral("ls -la ~/"))).ok());
@@ -216,6 +220,8 @@ void tst_DictationServicesOnTheDesktop::pastesIntoATerminal() {
     QFile file(received);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("ls -la ~/"));
+    QTRY_COMPARE_WITH_TIMEOUT(DesktopTest::readSelection(QStringLiteral("primary")),
+                              QByteArray("selected before"), 5000);
 }
 
 QTEST_MAIN(tst_DictationServicesOnTheDesktop)

@@ -1,5 +1,7 @@
 #include "QtClipboardPasteboard.h"
 
+#include "x11/X11ClipboardReader.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -12,15 +14,26 @@ QClipboard* clipboard() {
     return QGuiApplication::clipboard();
 }
 
-// Qt's own pseudo formats stand for data it converts itself (an image as a QImage); the real
-// formats beside them carry the same content.
-bool isQtInternalFormat(const QString& format) {
-    return format.startsWith(QLatin1String("application/x-qt-"));
+QClipboard::Mode modeOf(PasteboardSelection selection) {
+    return selection == PasteboardSelection::primary ? QClipboard::Selection : QClipboard::Clipboard;
+}
+
+bool ownedHere(QClipboard::Mode mode) {
+    return mode == QClipboard::Selection ? clipboard()->ownsSelection() : clipboard()->ownsClipboard();
 }
 
 } // namespace
 
+QtClipboardPasteboard::QtClipboardPasteboard(std::unique_ptr<X11ClipboardReader> reader)
+    : m_reader(std::move(reader)) {}
+
+QtClipboardPasteboard::~QtClipboardPasteboard() = default;
+
 std::optional<QString> QtClipboardPasteboard::text() const {
+    // Our own content is answered from memory; anybody else's would be a round trip to them.
+    if (!ownedHere(QClipboard::Clipboard)) {
+        return std::nullopt;
+    }
     const QMimeData* data = clipboard()->mimeData(QClipboard::Clipboard);
     if (!data || !data->hasText()) {
         return std::nullopt;
@@ -28,35 +41,46 @@ std::optional<QString> QtClipboardPasteboard::text() const {
     return data->text();
 }
 
-PasteboardSnapshot QtClipboardPasteboard::snapshot() const {
-    PasteboardSnapshot snapshot;
-    const QMimeData* data = clipboard()->mimeData(QClipboard::Clipboard);
-    if (!data) {
-        return snapshot;
-    }
-    for (const QString& format : data->formats()) {
-        if (isQtInternalFormat(format)) {
-            continue;
+QCoro::Task<PasteboardSnapshot> QtClipboardPasteboard::snapshot(PasteboardSelection selection) {
+    const QClipboard::Mode mode = modeOf(selection);
+    // Without the X11 reader (a Wayland session) Qt's own read is the only one there is.
+    if (ownedHere(mode) || !m_reader) {
+        PasteboardSnapshot snapshot;
+        if (const QMimeData* data = clipboard()->mimeData(mode)) {
+            for (const QString& format : data->formats()) {
+                if (!format.startsWith(QLatin1String("application/x-qt-"))) {
+                    snapshot.formats.append({format, data->data(format)});
+                }
+            }
         }
-        snapshot.formats.append({format, data->data(format)});
+        co_return snapshot;
     }
-    return snapshot;
+    co_return co_await m_reader->read(selection);
 }
 
 void QtClipboardPasteboard::setText(const QString& text) {
     clipboard()->setText(text, QClipboard::Clipboard);
 }
 
-void QtClipboardPasteboard::restore(const PasteboardSnapshot& snapshot) {
+void QtClipboardPasteboard::restore(const PasteboardSnapshot& snapshot, PasteboardSelection selection) {
+    const QClipboard::Mode mode = modeOf(selection);
+    // A selection the user made since our paste is theirs.
+    if (mode == QClipboard::Selection && (!clipboard()->supportsSelection() || !ownedHere(mode))) {
+        return;
+    }
     if (snapshot.isEmpty()) {
-        clear();
+        clipboard()->clear(mode);
         return;
     }
     auto data = std::make_unique<QMimeData>();
     for (const auto& [format, bytes] : snapshot.formats) {
         data->setData(format, bytes);
     }
-    clipboard()->setMimeData(data.release(), QClipboard::Clipboard);
+    // Qt offers the usual text aliases (UTF8_STRING, STRING, TEXT) only for "text/plain".
+    if (const auto text = snapshot.text(); text && !data->hasFormat(QStringLiteral("text/plain"))) {
+        data->setText(*text);
+    }
+    clipboard()->setMimeData(data.release(), mode);
 }
 
 void QtClipboardPasteboard::clear() {
