@@ -94,6 +94,10 @@ std::string phones(const std::string& word) {
         if (letter == 'e' && last && i > 0) {
             break; // a final e is silent
         }
+        if (letter == 'o' && last) {
+            append(out, "OW"); // hello, piano, and most made-up names
+            break;
+        }
         if (i > 0 && letter == letters[i - 1] && !isVowel(letter)) {
             ++i; // a doubled consonant is one sound
             continue;

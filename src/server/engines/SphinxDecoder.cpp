@@ -194,24 +194,18 @@ Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
     }
     std::vector<ExpectedWord> known;
     for (const ExpectedWord& word : words) {
-        if (ngram_wid(m_languageModel, word.spoken.c_str()) != ngram_unknown_wid(m_languageModel)) {
-            known.push_back(word);
-            continue;
-        }
-        // New to the language model: this cannot be taken back.
-        m_altered = true;
-        if (inDictionary(m_decoder, word.spoken)) {
-            ngram_model_add_word(m_languageModel, word.spoken.c_str(), 1.0F);
-        } else {
-            const std::string phones = LetterToSound::phones(word.written);
-            if (phones.empty()) {
-                continue;
+        if (ngram_wid(m_languageModel, word.spoken.c_str()) == ngram_unknown_wid(m_languageModel)) {
+            // New to the language model: the word list below brings it in, which cannot be taken back.
+            m_altered = true;
+            if (!inDictionary(m_decoder, word.spoken)) {
+                const std::string phones = LetterToSound::phones(word.written);
+                if (phones.empty() ||
+                    ps_add_word(m_decoder, word.spoken.c_str(), phones.c_str(), FALSE) < 0) {
+                    continue;
+                }
             }
-            ps_add_word(m_decoder, word.spoken.c_str(), phones.c_str(), FALSE);
         }
-        if (ngram_wid(m_languageModel, word.spoken.c_str()) != ngram_unknown_wid(m_languageModel)) {
-            known.push_back(word);
-        }
+        known.push_back(word);
     }
     if (known.empty()) {
         return {};
@@ -228,7 +222,8 @@ Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
     if (!unigrams) {
         return ServiceError::make(500, "the offline recogniser could not read its word list");
     }
-    ngram_model_set_add(m_languageModel, unigrams, expectedModel, expectedWeight, TRUE);
+    // Words new to the set join its vocabulary only when its word map is rebuilt.
+    ngram_model_set_add(m_languageModel, unigrams, expectedModel, expectedWeight, m_altered ? FALSE : TRUE);
     m_expecting = true;
     std::vector<const char*> names;
     std::vector<float> weights;

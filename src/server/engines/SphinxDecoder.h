@@ -25,7 +25,7 @@ public:
     static constexpr float dictationWeight = 0.3F;
     // Share of a request's expected words: enough to make a rare word likely, not so much that
     // every pause turns into one.
-    static constexpr float expectedWeight = 0.02F;
+    static constexpr float expectedWeight = 0.05F;
 
     static Result<std::unique_ptr<SphinxDecoder>> create(const std::string& modelDirectory,
                                                          const std::string& dictationModel = {});
