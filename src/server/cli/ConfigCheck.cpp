@@ -4,6 +4,7 @@
 #include "auth/ServerToken.h"
 #include "engines/SphinxDecoder.h"
 #include "engines/UpstreamClient.h"
+#include "language/DictationModel.h"
 
 #include <QFileInfo>
 
@@ -38,7 +39,8 @@ std::string tokenLine(const ServerConfig& config, const QString& tokenFile) {
 
 bool checkLocal(const ServerConfig& config, std::FILE* out) {
     const auto start = Clock::now();
-    auto decoder = SphinxDecoder::create(config.localModelDirectory);
+    const std::string dictationModel = DictationModel::locate();
+    auto decoder = SphinxDecoder::create(config.localModelDirectory, dictationModel);
     if (!decoder) {
         std::fprintf(out, "  local recogniser  FAILED: %s\n", qPrintable(decoder.error().description));
         return false;
@@ -51,8 +53,10 @@ bool checkLocal(const ServerConfig& config, std::FILE* out) {
         std::fprintf(out, "  local recogniser  FAILED: %s\n", qPrintable(words.error().description));
         return false;
     }
-    std::fprintf(out, "  local recogniser  ok: model loaded in %.2f s, 1 s of audio decoded in %.2f s\n",
-                 loaded, secondsSince(decodeStart));
+    std::fprintf(out, "  local recogniser  ok: model loaded in %.2f s, 1 s of audio decoded in %.2f s, %s\n",
+                 loaded, secondsSince(decodeStart),
+                 dictationModel.empty() ? "no dictation model (spoken punctuation is rarely heard)"
+                                        : ("dictation model " + dictationModel).c_str());
     return true;
 }
 

@@ -6,17 +6,26 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The offline recogniser: a pool of pocketsphinx decoders, English only. The first decoder is
-// loaded at construction (so a missing model is found at start, not on the first dictation);
-// more are created on demand up to `maxDecoders`, since each one costs about 100 MB and more
-// decoders than cores only run slower. Requests beyond that wait for a free decoder.
+// loaded at construction (so a missing model is found at start, not on the first dictation); the
+// rest, up to `maxDecoders`, load in the background so none is loaded while a user waits. Each
+// costs about 100 MB, and more decoders than cores only run slower.
+//
+// A recording is cut at its pauses and the pieces are decoded on every idle decoder at once, so
+// one dictation uses the whole machine; concurrent requests share the decoders.
 class LocalSpeechEngine final : public TranscriptionEngine {
 public:
+    // `dictationModel` empty: the general language model alone.
+    static Result<std::unique_ptr<LocalSpeechEngine>>
+    create(const std::string& modelDirectory, int maxDecoders, const std::string& dictationModel);
     static Result<std::unique_ptr<LocalSpeechEngine>> create(const std::string& modelDirectory,
                                                              int maxDecoders);
+    ~LocalSpeechEngine() override;
     LocalSpeechEngine(const LocalSpeechEngine&) = delete;
     LocalSpeechEngine& operator=(const LocalSpeechEngine&) = delete;
 
@@ -26,15 +35,22 @@ public:
     int decodersLoaded() const;
 
 private:
-    LocalSpeechEngine(std::string modelDirectory, int maxDecoders, std::unique_ptr<SphinxDecoder> first);
+    LocalSpeechEngine(std::string modelDirectory, std::string dictationModel, int maxDecoders,
+                      std::unique_ptr<SphinxDecoder> first);
 
     Result<std::unique_ptr<SphinxDecoder>> acquire();
+    std::unique_ptr<SphinxDecoder> tryAcquire();
     void release(std::unique_ptr<SphinxDecoder> decoder);
+    void loadSpares();
 
     const std::string m_modelDirectory;
+    const std::string m_dictationModel;
     const int m_maxDecoders;
     mutable std::mutex m_mutex;
-    std::condition_variable m_released;
+    std::condition_variable m_changed;
     std::vector<std::unique_ptr<SphinxDecoder>> m_idle;
-    int m_created = 0;
+    int m_created = 0; // decoders alive, idle or in use
+    std::optional<PTTError> m_loadFailure;
+    bool m_stopping = false;
+    std::thread m_loader;
 };

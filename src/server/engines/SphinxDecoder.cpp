@@ -1,24 +1,70 @@
 #include "SphinxDecoder.h"
 
+#include "LetterToSound.h"
 #include "service/ServiceError.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <pocketsphinx.h>
+#include <sphinxbase/ckd_alloc.h>
 #include <sphinxbase/err.h>
-#include <vector>
+#include <sphinxbase/ngram_model.h>
+#include <unistd.h>
 
 namespace {
 
-// ps_init and the logging switch touch unguarded process-wide state.
+// ps_init, model loading and the logging switch touch unguarded process-wide state.
 std::mutex& creationMutex() {
     static std::mutex mutex;
     return mutex;
 }
 
+constexpr const char* dictationSearch = "dictation";
+constexpr const char* expectedSearch = "expected";
+constexpr const char* expectedModel = "expected";
+
+// Words the dictation model uses that the pronouncing dictionary lacks.
+constexpr std::pair<const char*, const char*> dictationWords[] = {
+    {"semicolon", "S EH M IY K OW L AH N"}, {"ellipsis", "IH L IH P S IH S"}, {"paren", "P ER EH N"}};
+
+bool inDictionary(ps_decoder_t* decoder, const std::string& word) {
+    char* pronunciation = ps_lookup_word(decoder, word.c_str());
+    ckd_free(pronunciation);
+    return pronunciation != nullptr;
+}
+
+// A unigram model of the expected words, equally likely. sphinxbase reads models from files only.
+Result<std::filesystem::path> writeUnigrams(const std::vector<ExpectedWord>& words) {
+    std::string path = (std::filesystem::temp_directory_path() / "orlavo-expected-XXXXXX").string();
+    const int fd = mkstemp(path.data());
+    if (fd < 0) {
+        return ServiceError::make(500, "the offline recogniser could not write its word list");
+    }
+    std::string text =
+        "\\data\\\nngram 1=" + std::to_string(words.size() + 2) + "\n\n\\1-grams:\n-99.0 <s>\n";
+    char line[32];
+    std::snprintf(line, sizeof line, "%.4f ", -std::log10(double(words.size() + 1)));
+    text += line + std::string("</s>\n");
+    for (const ExpectedWord& word : words) {
+        text += line + word.spoken + "\n";
+    }
+    text += "\n\\end\\\n";
+    const bool written = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+    ::close(fd);
+    if (!written) {
+        std::filesystem::remove(path);
+        return ServiceError::make(500, "the offline recogniser could not write its word list");
+    }
+    return std::filesystem::path(path);
+}
+
 } // namespace
 
-Result<std::unique_ptr<SphinxDecoder>> SphinxDecoder::create(const std::string& modelDirectory) {
+Result<std::unique_ptr<SphinxDecoder>> SphinxDecoder::create(const std::string& modelDirectory,
+                                                             const std::string& dictationModel) {
     namespace fs = std::filesystem;
     const fs::path directory(modelDirectory);
     const std::string hmm = (directory / "en-us").string();
@@ -31,11 +77,15 @@ Result<std::unique_ptr<SphinxDecoder>> SphinxDecoder::create(const std::string& 
                                                " (install pocketsphinx-en-us)");
         }
     }
+    if (!dictationModel.empty() && !fs::is_regular_file(dictationModel, error)) {
+        return ServiceError::make(503,
+                                  "the offline recogniser's dictation model is missing: " + dictationModel);
+    }
 
     const std::lock_guard lock(creationMutex());
     err_set_logfp(nullptr);
     std::vector<std::string> arguments = {
-        "orlavo-server", "-hmm", hmm, "-lm", lm, "-dict", dict,
+        "orlavo-server", "-hmm", hmm, "-dict", dict,
         // Whole recordings arrive at once: normalise over the utterance rather than carrying the
         // running estimate from one request to the next, so a result does not depend on what the
         // decoder heard before.
@@ -58,12 +108,69 @@ Result<std::unique_ptr<SphinxDecoder>> SphinxDecoder::create(const std::string& 
         return ServiceError::make(503,
                                   "the offline recogniser could not load its model from " + modelDirectory);
     }
-    return std::unique_ptr<SphinxDecoder>(new SphinxDecoder(config, decoder));
+    std::unique_ptr<SphinxDecoder> created(new SphinxDecoder(config, decoder));
+    for (const auto& [word, phones] : dictationWords) {
+        // No language model is loaded yet, so this changes the dictionary only.
+        if (!inDictionary(decoder, word) && ps_add_word(decoder, word, phones, FALSE) < 0) {
+            return ServiceError::make(503,
+                                      std::string("the offline recogniser could not add \"") + word + "\"");
+        }
+    }
+    if (auto loaded = created->loadLanguageModels(lm, dictationModel); !loaded) {
+        return loaded.error();
+    }
+    return created;
+}
+
+Result<void> SphinxDecoder::loadLanguageModels(const std::string& general, const std::string& dictation) {
+    logmath_t* logmath = ps_get_logmath(m_decoder);
+    std::vector<ngram_model_t*> models;
+    const auto read = [&](const std::string& path, const char* name, float weight) {
+        // Each model takes a reference to the decoder's log tables; models in one set must share them.
+        ngram_model_t* model = ngram_model_read(m_config, path.c_str(), NGRAM_AUTO, logmath_retain(logmath));
+        if (!model) {
+            return false;
+        }
+        models.push_back(model);
+        m_modelNames.emplace_back(name);
+        m_modelWeights.push_back(weight);
+        return true;
+    };
+    const float general_weight = dictation.empty() ? 1.0F : 1.0F - dictationWeight;
+    if (!read(general, "general", general_weight) ||
+        (!dictation.empty() && !read(dictation, "dictation", dictationWeight))) {
+        for (ngram_model_t* model : models) {
+            ngram_model_free(model);
+        }
+        return ServiceError::make(503, "the offline recogniser could not read its language model");
+    }
+    std::vector<char*> names;
+    for (std::string& name : m_modelNames) {
+        names.push_back(name.data());
+    }
+    // The set takes over our references to the models.
+    m_languageModel =
+        ngram_model_set_init(m_config, models.data(), names.data(),
+                             models.size() > 1 ? m_modelWeights.data() : nullptr, int32(models.size()));
+    if (!m_languageModel) {
+        for (ngram_model_t* model : models) {
+            ngram_model_free(model);
+        }
+        return ServiceError::make(503, "the offline recogniser could not combine its language models");
+    }
+    if (ps_set_lm(m_decoder, dictationSearch, m_languageModel) < 0 ||
+        ps_set_search(m_decoder, dictationSearch) < 0) {
+        return ServiceError::make(503, "the offline recogniser could not start its search");
+    }
+    return {};
 }
 
 SphinxDecoder::~SphinxDecoder() {
     const std::lock_guard lock(creationMutex());
     ps_free(m_decoder);
+    if (m_languageModel) {
+        ngram_model_free(m_languageModel);
+    }
     cmd_ln_free_r(m_config);
 }
 
@@ -78,4 +185,87 @@ Result<std::string> SphinxDecoder::decode(std::span<const std::int16_t> samples)
     int32 score = 0;
     const char* hypothesis = ps_get_hyp(m_decoder, &score);
     return std::string(hypothesis ? hypothesis : "");
+}
+
+Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
+    forgetExpected();
+    if (words.empty()) {
+        return {};
+    }
+    std::vector<ExpectedWord> known;
+    for (const ExpectedWord& word : words) {
+        if (ngram_wid(m_languageModel, word.spoken.c_str()) == ngram_unknown_wid(m_languageModel)) {
+            // New to the language model: the word list below brings it in, which cannot be taken back.
+            m_altered = true;
+            if (!inDictionary(m_decoder, word.spoken)) {
+                const std::string phones = LetterToSound::phones(word.written);
+                if (phones.empty() ||
+                    ps_add_word(m_decoder, word.spoken.c_str(), phones.c_str(), FALSE) < 0) {
+                    continue;
+                }
+            }
+        }
+        known.push_back(word);
+    }
+    if (known.empty()) {
+        return {};
+    }
+
+    auto file = writeUnigrams(known);
+    if (!file) {
+        return file.error();
+    }
+    ngram_model_t* unigrams =
+        ngram_model_read(m_config, file->c_str(), NGRAM_ARPA, logmath_retain(ps_get_logmath(m_decoder)));
+    std::error_code ignored;
+    std::filesystem::remove(*file, ignored);
+    if (!unigrams) {
+        return ServiceError::make(500, "the offline recogniser could not read its word list");
+    }
+    // Words new to the set join its vocabulary only when its word map is rebuilt.
+    ngram_model_set_add(m_languageModel, unigrams, expectedModel, expectedWeight, m_altered ? FALSE : TRUE);
+    m_expecting = true;
+    std::vector<const char*> names;
+    std::vector<float> weights;
+    for (std::size_t i = 0; i < m_modelNames.size(); ++i) {
+        names.push_back(m_modelNames[i].c_str());
+        weights.push_back(m_modelWeights[i] * (1.0F - expectedWeight));
+    }
+    names.push_back(expectedModel);
+    weights.push_back(expectedWeight);
+    ngram_model_set_interp(m_languageModel, names.data(), weights.data());
+    ngram_model_flush(m_languageModel);
+    if (m_altered) {
+        // The search's word tree is built from the vocabulary when the search is made.
+        if (ps_set_lm(m_decoder, expectedSearch, m_languageModel) < 0 ||
+            ps_set_search(m_decoder, expectedSearch) < 0) {
+            return ServiceError::make(500, "the offline recogniser could not add the expected words");
+        }
+    }
+    return {};
+}
+
+void SphinxDecoder::forgetExpected() {
+    if (!m_expecting) {
+        return;
+    }
+    m_expecting = false;
+    if (ngram_model_t* removed = ngram_model_set_remove(m_languageModel, expectedModel, TRUE)) {
+        ngram_model_free(removed);
+    }
+    restoreWeights();
+}
+
+void SphinxDecoder::restoreWeights() {
+    // Set explicitly rather than trusting the set to undo its own rescaling, so no drift builds
+    // up over many requests.
+    if (m_modelNames.size() < 2) {
+        return;
+    }
+    std::vector<const char*> names;
+    for (const std::string& name : m_modelNames) {
+        names.push_back(name.c_str());
+    }
+    ngram_model_set_interp(m_languageModel, names.data(), m_modelWeights.data());
+    ngram_model_flush(m_languageModel);
 }

@@ -1,0 +1,76 @@
+#include "SpeechSegmenter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double frameSeconds = 0.01;
+
+std::vector<double> frameLevels(std::span<const std::int16_t> samples, std::size_t frameLength) {
+    std::vector<double> levels;
+    levels.reserve(samples.size() / frameLength + 1);
+    for (std::size_t start = 0; start < samples.size(); start += frameLength) {
+        const std::size_t end = std::min(samples.size(), start + frameLength);
+        double energy = 0;
+        for (std::size_t i = start; i < end; ++i) {
+            energy += double(samples[i]) * double(samples[i]);
+        }
+        levels.push_back(10.0 * std::log10(energy / double(end - start) + 1.0));
+    }
+    return levels;
+}
+
+double percentile(std::vector<double> values, double fraction) {
+    const auto at = values.begin() + std::ptrdiff_t(fraction * double(values.size() - 1));
+    std::nth_element(values.begin(), at, values.end());
+    return *at;
+}
+
+} // namespace
+
+std::vector<SpeechSegmenter::Piece> SpeechSegmenter::split(std::span<const std::int16_t> samples, int workers,
+                                                           const Options& options) {
+    const auto frameLength = std::size_t(std::max(1.0, options.sampleRate * frameSeconds));
+    const double total = double(samples.size()) / options.sampleRate;
+    if (samples.empty() || total < 2 * options.minPieceSeconds) {
+        return {Piece{0, samples.size()}};
+    }
+    const std::vector<double> levels = frameLevels(samples, frameLength);
+    const double floor = percentile(levels, 0.1);
+    const double speech = percentile(levels, 0.9);
+    // A quiet room and a noisy one differ in floor; speech stands at least this far above it.
+    const double threshold = floor + std::max(6.0, 0.35 * (speech - floor));
+    if (speech - floor < 10.0) {
+        return {Piece{0, samples.size()}}; // no clear pauses to cut at
+    }
+
+    const double target = std::clamp(total / double(2 * std::max(1, workers)), options.minPieceSeconds,
+                                     options.maxPieceSeconds);
+    const auto minPauseFrames = std::size_t(options.minPauseSeconds / frameSeconds);
+    std::vector<Piece> pieces;
+    std::size_t pieceStart = 0;
+    std::size_t pauseStart = 0;
+    bool inPause = false;
+    const auto seconds = [&](std::size_t sample) { return double(sample) / options.sampleRate; };
+    for (std::size_t frame = 0; frame <= levels.size(); ++frame) {
+        const bool silent = frame < levels.size() && levels[frame] < threshold;
+        if (silent && !inPause) {
+            pauseStart = frame;
+            inPause = true;
+        } else if (!silent && inPause) {
+            inPause = false;
+            if (frame - pauseStart < minPauseFrames || frame == levels.size()) {
+                continue;
+            }
+            const std::size_t cut = std::min(samples.size(), (pauseStart + frame) / 2 * frameLength);
+            if (seconds(cut - pieceStart) >= target &&
+                seconds(samples.size() - cut) >= options.minPieceSeconds / 2) {
+                pieces.push_back(Piece{pieceStart, cut});
+                pieceStart = cut;
+            }
+        }
+    }
+    pieces.push_back(Piece{pieceStart, samples.size()});
+    return pieces;
+}

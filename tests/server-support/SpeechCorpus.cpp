@@ -1,0 +1,99 @@
+#include "SpeechCorpus.h"
+
+#include "wav/AudioNormalizer.h"
+#include "wav/WavParser.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace SpeechCorpus {
+
+namespace {
+
+const QString librivoxDirectory = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox");
+
+AudioClip clipOf(const QByteArray& wav) {
+    const auto audio = WavParser::parse(std::string_view(wav.constData(), std::size_t(wav.size())));
+    return audio.ok() ? AudioNormalizer::toClip(audio.value()).valueOr(AudioClip{}) : AudioClip{};
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+std::vector<SpokenSample> librivox(int limit) {
+    std::vector<SpokenSample> samples;
+    // Lines read "<s> words </s> (file id)".
+    static const QRegularExpression line(QStringLiteral("^<s> (.*) </s> \\((\\S+)\\)$"));
+    const QStringList lines =
+        QString::fromUtf8(readFile(librivoxDirectory + QStringLiteral("/transcription")))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& text : lines) {
+        const auto match = line.match(text.trimmed());
+        if (!match.hasMatch() || int(samples.size()) >= limit) {
+            continue;
+        }
+        AudioClip clip = clipOf(
+            readFile(librivoxDirectory + QLatin1Char('/') + match.captured(2) + QStringLiteral(".wav")));
+        if (!clip.samples.empty()) {
+            samples.push_back(SpokenSample{match.captured(2), match.captured(1), std::move(clip)});
+        }
+    }
+    return samples;
+}
+
+AudioClip say(const QString& text, const QString& voice, int wordsPerMinute) {
+    QTemporaryDir directory;
+    const QString spoken = directory.filePath(QStringLiteral("spoken.wav"));
+    const QString converted = directory.filePath(QStringLiteral("converted.wav"));
+    if (QProcess::execute(QStringLiteral("espeak-ng"),
+                          {QStringLiteral("-v"), voice, QStringLiteral("-s"), QString::number(wordsPerMinute),
+                           QStringLiteral("-w"), spoken, text}) != 0 ||
+        QProcess::execute(QStringLiteral("sox"),
+                          {spoken, QStringLiteral("-r"), QStringLiteral("16000"), QStringLiteral("-c"),
+                           QStringLiteral("1"), QStringLiteral("-b"), QStringLiteral("16"), converted}) !=
+            0) {
+        return {};
+    }
+    return clipOf(readFile(converted));
+}
+
+std::vector<SpokenSample> spokenPunctuation(bool heldOut, int limit) {
+    static const QStringList inModelText{
+        QStringLiteral("hello comma how are you question mark new line thanks period"),
+        QStringLiteral("can we meet tomorrow morning question mark"),
+        QStringLiteral("thanks for your help period"),
+        QStringLiteral("that is great news exclamation mark"),
+    };
+    static const QStringList notInModelText{
+        QStringLiteral("please call me back this afternoon period"),
+        QStringLiteral("we need bread comma milk and coffee period"),
+        QStringLiteral("did you finish the slides question mark"),
+        QStringLiteral("dear sam comma new line the package arrived today period"),
+    };
+    static const QStringList voices{QStringLiteral("en-us"), QStringLiteral("en-us+f2"),
+                                    QStringLiteral("en-us+m3")};
+    std::vector<SpokenSample> samples;
+    for (const QString& sentence : heldOut ? notInModelText : inModelText) {
+        for (const int speed : {140, 175}) {
+            for (const QString& voice : voices) {
+                if (int(samples.size()) >= limit) {
+                    return samples;
+                }
+                AudioClip clip = say(sentence, voice, speed);
+                if (!clip.samples.empty()) {
+                    samples.push_back(SpokenSample{voice + QLatin1Char('@') + QString::number(speed),
+                                                   sentence, std::move(clip)});
+                }
+            }
+        }
+    }
+    return samples;
+}
+
+} // namespace SpeechCorpus
