@@ -44,7 +44,7 @@ private:
     void comeUp() {
         if (upAfter >= 0) {
             m_scheduler.after(upAfter, [this] {
-                m_backend.healthAnswer = PTTHealthResponse{true, "orlavo-server"};
+                m_backend.healthAnswer = PTTHealthResponse{true, "orlavo-server", false, true, "test"};
             });
         }
     }

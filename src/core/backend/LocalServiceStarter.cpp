@@ -18,6 +18,35 @@ PTTError notStarted(const QString& why) {
                     QStringLiteral("Orlavo's service is not running and could not be started: %1").arg(why)};
 }
 
+QString systemctlProgram() {
+    return QStringLiteral("systemctl");
+}
+
+// --no-block: a busy manager never holds the app up; the wait for an answer is what is bounded.
+QStringList systemctlStart(const QString& unit) {
+    return {QStringLiteral("--user"), QStringLiteral("--no-block"), QStringLiteral("start"), unit};
+}
+
+QString systemctlRefused(const QString& unit) {
+    return QStringLiteral("systemctl could not start %1").arg(unit);
+}
+
+QString notInstalled() {
+    return QStringLiteral("orlavo-server is not installed");
+}
+
+PTTError unitDidNotAnswer(const QString& unit, double seconds) {
+    return notStarted(
+        QStringLiteral("the user service %1 did not answer within %2 seconds (journalctl --user -u %1 "
+                       "says why)")
+            .arg(unit)
+            .arg(seconds));
+}
+
+PTTError programDidNotAnswer(const QString& program, double seconds) {
+    return notStarted(QStringLiteral("%1 did not answer within %2 seconds").arg(program).arg(seconds));
+}
+
 QString executableIn(const QString& directory) {
     const QFileInfo program(directory + QStringLiteral("/orlavo-server"));
     return program.isFile() && program.isExecutable() ? program.absoluteFilePath() : QString();
@@ -78,10 +107,7 @@ QCoro::Task<Result<void>> LocalServiceStarter::start() {
     const std::shared_ptr<bool> alive = m_alive;
     QString systemdProblem;
     if (m_options.userSystemd && !m_options.unitName.isEmpty()) {
-        // --no-block: a busy manager never holds the app up; the wait below is what is bounded.
-        const auto started = co_await m_launcher.run(QStringLiteral("systemctl"),
-                                                     {QStringLiteral("--user"), QStringLiteral("--no-block"),
-                                                      QStringLiteral("start"), m_options.unitName});
+        const auto started = co_await m_launcher.run(systemctlProgram(), systemctlStart(m_options.unitName));
         if (!*alive) {
             co_return Result<void>{};
         }
@@ -89,20 +115,13 @@ QCoro::Task<Result<void>> LocalServiceStarter::start() {
             if (co_await waitUntilAnswering()) {
                 co_return Result<void>{};
             }
-            co_return notStarted(
-                QStringLiteral(
-                    "the user service %1 did not answer within %2 seconds (journalctl --user -u %1 "
-                    "says why)")
-                    .arg(m_options.unitName)
-                    .arg(m_options.startTimeoutSeconds));
+            co_return unitDidNotAnswer(m_options.unitName, m_options.startTimeoutSeconds);
         }
         // Not installed (a build folder) or refused: the program itself may still do.
-        systemdProblem = started.ok() ? QStringLiteral("systemctl could not start %1").arg(m_options.unitName)
-                                      : started.error().description;
+        systemdProblem = started.ok() ? systemctlRefused(m_options.unitName) : started.error().description;
     }
     if (m_options.serverProgram.isEmpty()) {
-        co_return notStarted(systemdProblem.isEmpty() ? QStringLiteral("orlavo-server is not installed")
-                                                      : systemdProblem);
+        co_return notStarted(systemdProblem.isEmpty() ? notInstalled() : systemdProblem);
     }
     if (const auto launched = m_launcher.startDetached(m_options.serverProgram, {}); !launched) {
         co_return notStarted(launched.error().description);
@@ -110,9 +129,7 @@ QCoro::Task<Result<void>> LocalServiceStarter::start() {
     if (co_await waitUntilAnswering()) {
         co_return Result<void>{};
     }
-    co_return notStarted(QStringLiteral("%1 did not answer within %2 seconds")
-                             .arg(m_options.serverProgram)
-                             .arg(m_options.startTimeoutSeconds));
+    co_return programDidNotAnswer(m_options.serverProgram, m_options.startTimeoutSeconds);
 }
 
 QCoro::Task<bool> LocalServiceStarter::waitUntilAnswering() {
