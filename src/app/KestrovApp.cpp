@@ -13,6 +13,8 @@
 #include "update/UpdateService.h"
 
 #include <QApplication>
+#include <QPointer>
+#include <QQmlContext>
 #include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -50,7 +52,8 @@ KestrovApp::KestrovApp(QObject* parent)
     , m_paste(*m_platform.pasteboard, *m_platform.keySynthesizer, *m_platform.selectedTextReader,
               *m_platform.frontApplication, m_scheduler)
     , m_textProcessing(m_database, m_appContext)
-    , m_notes(m_scheduler.clock()) {
+    , m_notes(m_scheduler.clock())
+    , m_autostart(AutostartEntry::defaultFilePath(), QCoreApplication::applicationFilePath()) {
     QApplication::setQuitOnLastWindowClosed(false);
     // Small windows that change a little at a time: the software renderer redraws only what
     // changed, and loading no GPU driver keeps the start-up short and the memory small.
@@ -103,7 +106,14 @@ KestrovApp::KestrovApp(QObject* parent)
         m_updates->startPeriodicChecks();
     }
 
+    m_serviceStarter = std::make_unique<LocalServiceStarter>(
+        m_backend, *m_platform.processLauncher, m_scheduler,
+        [this] { return m_controller->settings().backendBaseURL; },
+        LocalServiceStarter::Options::forThisProcess());
+    startLocalService();
+
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    m_engine.rootContext()->setContextProperty(QStringLiteral("autostart"), &m_autostart);
     m_engine.addImageProvider(IconImageProvider::providerId, new IconImageProvider);
     if (m_platform.showsOverlay) {
         m_overlayWindow = std::make_unique<OverlayWindow>(m_overlay, m_engine, m_platform.isCompositing);
@@ -146,6 +156,8 @@ KestrovApp::KestrovApp(QObject* parent)
 }
 
 KestrovApp::~KestrovApp() {
+    // The starter first: a start still waiting must not come back to a half-destroyed shell.
+    m_serviceStarter.reset();
     // The windows first, while the objects they show still exist.
     m_setupWindow.reset();
     m_settingsWindow.reset();
@@ -200,4 +212,19 @@ void KestrovApp::announceWhenOn() {
         m_announced = true;
         say(instructions());
     }
+}
+
+QCoro::Task<> KestrovApp::startLocalService() {
+    const QPointer<KestrovApp> self(this);
+    const Result<void> started = co_await m_serviceStarter->ensureRunning();
+    if (!self) {
+        co_return;
+    }
+    if (started) {
+        // The controller checked once at start-up, possibly before the service answered.
+        co_await m_controller->checkServerHealth();
+        co_return;
+    }
+    say(started.error().description);
+    m_controller->reportProblem(started.error().description);
 }

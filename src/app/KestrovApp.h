@@ -4,12 +4,14 @@
 #include "RemoteCommands.h"
 #include "audio/AudioCaptureService.h"
 #include "backend/BackendClient.h"
+#include "backend/LocalServiceStarter.h"
 #include "context/AppContextService.h"
 #include "hotkey/HotkeyMonitor.h"
 #include "notes/NotesService.h"
 #include "overlay/OverlayController.h"
 #include "paste/PasteService.h"
 #include "paste/PermissionService.h"
+#include "paths/AutostartEntry.h"
 #include "platform/common/LibarchiveExtractor.h"
 #include "settings/JsonFileKeyValueStore.h"
 #include "settings/KeychainService.h"
@@ -56,6 +58,8 @@ public:
     StatusPopover& popover() { return *m_popover; }
     StatusTrayIcon& trayIcon() { return *m_trayIcon; }
     UpdateService& updates() { return *m_updates; }
+    // "Start Orlavo at login"; the views see it as the context property `autostart`.
+    AutostartEntry& autostart() { return m_autostart; }
     const PlatformServices& platform() const { return m_platform; }
     QQmlEngine& engine() { return m_engine; }
 
@@ -67,6 +71,8 @@ private:
     void openSettings();
     void showSetupWindow();
     void announceWhenOn();
+    // Starts the service of this machine when the backend is local and nothing answers.
+    QCoro::Task<> startLocalService();
 
     QtScheduler m_scheduler;
     PlatformServices m_platform;
@@ -87,6 +93,8 @@ private:
     LibarchiveExtractor m_extractor;
     std::unique_ptr<PTTAppState> m_controller;
     std::unique_ptr<UpdateService> m_updates;
+    std::unique_ptr<LocalServiceStarter> m_serviceStarter;
+    AutostartEntry m_autostart;
 
     QQmlEngine m_engine;
     std::unique_ptr<OverlayWindow> m_overlayWindow;

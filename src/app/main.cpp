@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <array>
@@ -89,6 +90,10 @@ int runApplication(int argc, char* argv[]) {
     QApplication application(argc, argv);
     setNames();
     QApplication::setApplicationDisplayName(QStringLiteral("Orlavo"));
+    // The desktop matches windows to Orlavo's launcher entry and icon by this id: X11 takes the
+    // window class from the application name, Wayland and the portals from the desktop file name.
+    QApplication::setApplicationName(QStringLiteral(ORLAVO_APP_ID));
+    QGuiApplication::setDesktopFileName(QStringLiteral(ORLAVO_APP_ID));
 
     SingleInstance instance;
     QString why;

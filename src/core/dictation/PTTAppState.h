@@ -80,6 +80,10 @@ public:
     // (and nothing changed) for an unknown key or a value the record would not keep.
     Q_INVOKABLE bool setSettingValue(const QString& key, const QVariant& value);
 
+    // A problem found outside any dictation (the service could not be started): shown as the
+    // last event, once.
+    void reportProblem(const QString& message);
+
     // Housekeeping, called by the views.
     QCoro::Task<> checkServerHealth();
     QCoro::Task<> checkBackendHealth();

@@ -30,6 +30,10 @@ void report(const char* what, const PTTError& error) {
 
 } // namespace
 
+void PTTAppState::reportProblem(const QString& message) {
+    setLastEvent(PTTEvent::make(PTTState::idle, std::nullopt, message));
+}
+
 QCoro::Task<> PTTAppState::checkServerHealth() {
     const QPointer<PTTAppState> self(this);
     const auto response = co_await m_services.backend.health();

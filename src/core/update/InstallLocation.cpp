@@ -1,5 +1,7 @@
 #include "InstallLocation.h"
 
+#include "OrlavoVersion.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +21,15 @@ QString appFolderForExecutableDirectory(const QString& executableDirectory) {
 
 QString runningAppFolder() {
     return appFolderForExecutableDirectory(QCoreApplication::applicationDirPath());
+}
+
+bool isPackageManaged(bool builtForPackage, const QString& executableDirectory) {
+    const QString directory = QDir::cleanPath(executableDirectory);
+    return builtForPackage || directory == QLatin1String("/usr/bin") || directory == QLatin1String("/bin");
+}
+
+bool runningIsPackageManaged() {
+    return isPackageManaged(ORLAVO_PACKAGED != 0, QCoreApplication::applicationDirPath());
 }
 
 } // namespace InstallLocation

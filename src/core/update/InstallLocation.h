@@ -19,4 +19,9 @@ QString appFolderForExecutableDirectory(const QString& executableDirectory);
 // The install folder of this process (from QCoreApplication::applicationDirPath()).
 QString runningAppFolder();
 
+// Whether a package manager owns this copy and updates it: a build for a distribution package,
+// or an executable in the system's own program folder (/usr/bin, /bin).
+bool isPackageManaged(bool builtForPackage, const QString& executableDirectory);
+bool runningIsPackageManaged();
+
 } // namespace InstallLocation

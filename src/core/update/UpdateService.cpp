@@ -67,6 +67,7 @@ UpdateService::Options UpdateService::Options::forThisProcess() {
     options.appFolder = InstallLocation::runningAppFolder();
     options.temporaryDirectory = QDir::tempPath();
     options.processId = QCoreApplication::applicationPid();
+    options.packaged = InstallLocation::runningIsPackageManaged();
     return options;
 }
 

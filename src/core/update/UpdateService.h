@@ -39,6 +39,7 @@ class UpdateService final : public QObject {
     Q_PROPERTY(double downloadProgress READ downloadProgress NOTIFY downloadProgressChanged)
     Q_PROPERTY(QString currentVersion READ currentVersion CONSTANT)
     Q_PROPERTY(bool isConfigured READ isConfigured CONSTANT)
+    Q_PROPERTY(bool isPackaged READ isPackaged CONSTANT)
 
 public:
     static constexpr double firstCheckDelay = 5;
@@ -66,6 +67,8 @@ public:
         // The process the relaunch waits for before starting the new version.
         qint64 processId = 0;
         double checkInterval = defaultCheckInterval;
+        // Installed by a package manager, which updates it: the service never checks.
+        bool packaged = false;
         // The credential presented to the download host; nothing is sent when it is empty.
         std::function<QString()> apiKey;
         // Where the status lines go; standard output when not set.
@@ -89,7 +92,9 @@ public:
     bool isDownloading() const { return m_isDownloading; }
     double downloadProgress() const { return m_downloadProgress; }
     QString currentVersion() const { return m_options.currentVersion; }
-    bool isConfigured() const { return m_options.feed.isConfigured(); }
+    bool isConfigured() const { return !m_options.packaged && m_options.feed.isConfigured(); }
+    // For the About section: "updated by your package manager".
+    bool isPackaged() const { return m_options.packaged; }
 
     // Reads the feed and publishes what it advertises. Never fails; failures are printed.
     QCoro::Task<> checkForUpdates();
