@@ -215,6 +215,8 @@ Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
     if (!file) {
         return file.error();
     }
+    // Model loading shares the library's unguarded state with decoder creation.
+    const std::lock_guard lock(creationMutex());
     ngram_model_t* unigrams =
         ngram_model_read(m_config, file->c_str(), NGRAM_ARPA, logmath_retain(ps_get_logmath(m_decoder)));
     std::error_code ignored;
