@@ -10,6 +10,7 @@
 #include "pulse/PulseAudioInput.h"
 #include "qt/QtClipboardPasteboard.h"
 #include "time/SystemClock.h"
+#include "x11/X11ClipboardReader.h"
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11KeyEventSource.h"
 #include "x11/XTestKeySynthesizer.h"
@@ -155,7 +156,8 @@ void pasteChordToVisibleText(benchmark::State& state) {
     static TextWindow window;
     static XTestKeySynthesizer synthesizer(std::make_shared<X11ConnectionProvider>(),
                                            std::make_shared<SyntheticKeyLedger>(), systemClock());
-    static QtClipboardPasteboard pasteboard;
+    static QtClipboardPasteboard pasteboard(
+        std::make_unique<X11ClipboardReader>(std::make_shared<X11ConnectionProvider>()));
     static int round = 0;
     if (!window.isReady()) {
         state.SkipWithError("the text window did not come up");

@@ -22,9 +22,10 @@ class QNetworkAccessManager;
 class QNetworkReply;
 class QUrl;
 
-// Keeps the installed application current: polls the version feed, publishes what it found, and on
-// request downloads the package, unpacks it, swaps it for the installed Orlavo.app (keeping the old
-// folder as a backup until the next launch) and relaunches. It reports only through its published
+// Keeps the installed application current: polls the version feed (believed only with a valid
+// signature), publishes what it found, and on request downloads the package (held to the announced
+// size and checksum), unpacks it, swaps it for the installed Orlavo.app (keeping the old folder as a
+// backup until the new version has started) and relaunches. It reports only through its published
 // state and single lines on standard output, each starting with two spaces and a status emoji.
 //
 // Everything runs on the main thread. The ports passed in must outlive the service.

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
 #include <memory>
@@ -111,6 +112,33 @@ Result<void> copyData(archive* reader, archive* writer, qint64& budget) {
 
 } // namespace
 
+// A first pass over the headers only: an archive with too many entries, or whose entries announce
+// too many bytes, is refused before anything is written. The writing pass still counts what it
+// really writes, as sizes in headers can lie.
+bool LibarchiveExtractor::withinLimits(const QString& archivePath) const {
+    std::unique_ptr<archive, ReaderDeleter> reader(archive_read_new());
+    if (!reader) {
+        return false;
+    }
+    archive_read_support_format_zip(reader.get());
+    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(),
+                                   size_t(64) * 1024) != ARCHIVE_OK) {
+        return true; // the writing pass reports the unreadable archive
+    }
+    qint64 entries = 0;
+    qint64 announced = 0;
+    archive_entry* entry = nullptr;
+    while (archive_read_next_header(reader.get(), &entry) >= ARCHIVE_WARN) {
+        if (archive_entry_size_is_set(entry)) {
+            announced += std::max<la_int64_t>(0, archive_entry_size(entry));
+        }
+        if (++entries > m_limits.maxEntries || announced > m_limits.maxBytes) {
+            return false;
+        }
+    }
+    return true;
+}
+
 Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QString& destinationDirectory) {
     // Without links in the destination's own path the library's check against writing through
     // links works from the root.
@@ -120,6 +148,9 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
                             QStringLiteral("The folder “%1” does not exist.").arg(destinationDirectory));
     }
 
+    if (!withinLimits(archivePath)) {
+        return makeUpdateError(UpdateError::packageTooLarge);
+    }
     std::unique_ptr<archive, ReaderDeleter> reader(archive_read_new());
     std::unique_ptr<archive, WriterDeleter> writer(archive_write_disk_new());
     if (!reader || !writer) {

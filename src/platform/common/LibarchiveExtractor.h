@@ -7,9 +7,9 @@
 // and stay inside the destination, with ".." only at its start; hard links are refused. Writing
 // through a link already unpacked is refused as well.
 // Permissions are kept except set-user-ID, set-group-ID and sticky bits; owners are not restored.
-// Unpacking stops at a number of entries and of bytes written (counted as written, not as the
-// headers claim), so a hostile archive cannot fill the disk; that failure is an
-// UpdateError::packageTooLarge.
+// An archive with more entries than allowed, or whose headers announce more bytes, is refused
+// before anything is written; unpacking also stops at that many bytes really written (headers can
+// lie), so a hostile archive cannot fill the disk. That failure is an UpdateError::packageTooLarge.
 class LibarchiveExtractor final : public ArchiveExtractor {
 public:
     struct Limits {
@@ -25,5 +25,7 @@ public:
     Result<void> extract(const QString& archivePath, const QString& destinationDirectory) override;
 
 private:
+    bool withinLimits(const QString& archivePath) const;
+
     Limits m_limits;
 };
