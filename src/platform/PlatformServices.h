@@ -10,6 +10,7 @@
 #include "ports/Screens.h"
 #include "ports/SelectedTextReader.h"
 #include "ports/SoundPlayer.h"
+#include "ports/WindowKeyTranslator.h"
 
 #include <QString>
 
@@ -29,6 +30,8 @@ struct PlatformServices {
     // Whether translucent windows are drawn as such (a compositor runs); asked as the overlay
     // shows, since one may start or stop at any time.
     std::function<bool()> isCompositing = [] { return false; };
+    // Reads key presses in our own windows (the shortcut recorder); empty where none can.
+    std::function<std::unique_ptr<WindowKeyTranslator>()> windowKeyTranslator;
 
     std::unique_ptr<KeyEventSource> keyEventSource;
     std::unique_ptr<KeySynthesizer> keySynthesizer;
