@@ -194,16 +194,18 @@ SettingsPage {
     Dialog {
         id: resetDialog
         objectName: "resetDialog"
-        parent: Overlay.overlay
-        anchors.centerIn: parent
+        // Centred on the page, not on the tall column it is declared in.
+        parent: tab
+        x: (tab.width - width) / 2
+        y: (tab.height - height) / 3
         width: 340
         modal: true
         title: "Reset savings counter?"
-        Accessible.role: Accessible.AlertMessage
-        Accessible.name: title
 
         contentItem: Text {
             text: "The counter starts from zero. No data is deleted — your all-time stats are preserved."
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: "Reset savings counter? " + text
             wrapMode: Text.WordWrap
             font.pixelSize: 12
             color: "#1d1d1f"

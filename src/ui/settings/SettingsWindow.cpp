@@ -21,6 +21,7 @@ SettingsWindow::SettingsWindow(QQmlEngine& engine, Services services, AccountPan
 SettingsWindow::~SettingsWindow() {
     m_services.account.scheduler.cancel(m_raiseTimer);
     m_view.reset();
+    delete m_closing.data();
 }
 
 QQuickWindow* SettingsWindow::window() const {
@@ -72,7 +73,9 @@ void SettingsWindow::release() {
     m_savings = nullptr;
     m_account = nullptr;
     // Not from inside its own signal: the view goes once the event loop is back.
-    m_view.release()->deleteLater();
+    delete m_closing.data();
+    m_closing = m_view.release();
+    m_closing->deleteLater();
     emit closed();
 }
 

@@ -3,6 +3,8 @@
 #include "AccountPanel.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QQuickView>
 
 #include <memory>
 
@@ -11,7 +13,6 @@ class INotesService;
 class LocalDatabase;
 class PruningSavingsPanel;
 class QQmlEngine;
-class QQuickView;
 class QQuickWindow;
 class SettingsForm;
 class SnippetListModel;
@@ -63,6 +64,9 @@ private:
     AccountPanel::Links m_links;
     AccountPanel::About m_about;
     std::unique_ptr<QQuickView> m_view;
+    // A closed view waiting for its deletion; deleted with the window at the latest, while the
+    // services its panels refer to still exist.
+    QPointer<QQuickView> m_closing;
     // Owned by the view, gone with it.
     SettingsForm* m_form = nullptr;
     DictionaryListModel* m_dictionary = nullptr;
