@@ -18,8 +18,15 @@ ScrollView {
 
     Layout.fillWidth: true
     Layout.preferredHeight: Math.min(Math.max(area.contentHeight, minLines * lineHeight),
-                                     maxLines * lineHeight) + area.topPadding + area.bottomPadding
+                                     maxLines * lineHeight) + area.topPadding + area.bottomPadding + 2
     clip: true
+    // The frame belongs to the scrolling view, so it keeps its edges whatever the text's height.
+    background: Rectangle {
+        radius: 5
+        color: "#fbfbfc"
+        border.color: area.activeFocus ? "#3d7eff" : "#d0d0d4"
+        border.width: area.activeFocus ? 2 : 1
+    }
 
     FontMetrics {
         id: fontMetrics
@@ -44,11 +51,6 @@ ScrollView {
         Keys.onTabPressed: event => { area.nextItemInFocusChain(true).forceActiveFocus(Qt.TabFocusReason); }
         Keys.onBacktabPressed: event => { area.nextItemInFocusChain(false).forceActiveFocus(Qt.BacktabFocusReason); }
         onTextChanged: if (activeFocus) scroll.edited(text)
-        background: Rectangle {
-            radius: 5
-            color: "#fbfbfc"
-            border.color: area.activeFocus ? "#3d7eff" : "#d0d0d4"
-            border.width: area.activeFocus ? 2 : 1
-        }
+        background: null
     }
 }

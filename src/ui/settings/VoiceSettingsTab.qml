@@ -91,6 +91,27 @@ SettingsPage {
                 Accessible.role: Accessible.CheckBox
                 Accessible.name: text
                 onToggled: tab.correctionWholeWord = checked
+                spacing: 6
+
+                indicator: Rectangle {
+                    implicitWidth: 14
+                    implicitHeight: 14
+                    x: wholeWord.leftPadding
+                    y: (wholeWord.height - height) / 2
+                    radius: 3
+                    color: wholeWord.checked ? "#003527" : "white"
+                    border.color: wholeWord.visualFocus ? "#3d7eff" : (wholeWord.checked ? "#003527" : "#b0b0b6")
+                    border.width: wholeWord.visualFocus ? 2 : 1
+
+                    Text {
+                        anchors.centerIn: parent
+                        visible: wholeWord.checked
+                        text: "✓"
+                        font.pixelSize: 10
+                        font.bold: true
+                        color: "white"
+                    }
+                }
             }
             Item {
                 Layout.fillWidth: true
