@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PlatformServices.h"
+#include "QtFileChooser.h"
 #include "RemoteCommands.h"
 #include "audio/AudioCaptureService.h"
 #include "backend/BackendClient.h"
@@ -29,6 +30,7 @@
 class OverlayWindow;
 class PlaceholderWindow;
 class PTTAppState;
+class SettingsWindow;
 class StatusMenuModel;
 class StatusPopover;
 class StatusTrayIcon;
@@ -62,6 +64,7 @@ public:
     AutostartEntry& autostart() { return m_autostart; }
     const PlatformServices& platform() const { return m_platform; }
     QQmlEngine& engine() { return m_engine; }
+    SettingsWindow& settingsWindow() { return *m_settingsWindow; }
 
     // The one line that tells the user what to press.
     QString instructions() const;
@@ -91,6 +94,7 @@ private:
     TextProcessingService m_textProcessing;
     NotesService m_notes;
     LibarchiveExtractor m_extractor;
+    QtFileChooser m_fileChooser;
     std::unique_ptr<PTTAppState> m_controller;
     std::unique_ptr<UpdateService> m_updates;
     std::unique_ptr<LocalServiceStarter> m_serviceStarter;
@@ -101,7 +105,7 @@ private:
     std::unique_ptr<StatusMenuModel> m_statusMenu;
     std::unique_ptr<StatusPopover> m_popover;
     std::unique_ptr<StatusTrayIcon> m_trayIcon;
-    std::unique_ptr<PlaceholderWindow> m_settingsWindow;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<PlaceholderWindow> m_setupWindow;
     bool m_announced = false;
 };

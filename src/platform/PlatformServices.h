@@ -11,6 +11,7 @@
 #include "ports/Screens.h"
 #include "ports/SelectedTextReader.h"
 #include "ports/SoundPlayer.h"
+#include "ports/WindowKeyTranslator.h"
 
 #include <QString>
 
@@ -36,6 +37,8 @@ struct PlatformServices {
     bool showsOverlay = true;
     // Which path serves each port, and why, first the family itself.
     std::vector<PortPath> paths;
+    // Reads key presses in our own windows (the shortcut recorder); empty where none can.
+    std::function<std::unique_ptr<WindowKeyTranslator>()> windowKeyTranslator;
 
     std::unique_ptr<KeyEventSource> keyEventSource;
     std::unique_ptr<KeySynthesizer> keySynthesizer;

@@ -140,7 +140,7 @@ void tst_QmlViews::everyViewLoads() {
         QVERIFY2(object, qPrintable(path + QLatin1Char(' ') + component.errorString()));
         loaded << files.fileName();
     }
-    QCOMPARE(loaded.size(), 12);
+    QCOMPARE(loaded.size(), 15);
 }
 
 void tst_QmlViews::theIslandTakesEachStatesShape_data() {
