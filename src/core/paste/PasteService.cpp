@@ -67,6 +67,9 @@ QCoro::Task<Result<void>> PasteService::insertViaClipboard(QString text) {
     case TerminalEmulators::PasteChord::shiftInsert:
         posted = m_keySynthesizer.tapKey(KeyCodes::insert, ModifierFlags::shift);
         break;
+    case TerminalEmulators::PasteChord::controlY:
+        posted = m_keySynthesizer.tapKey(KeyCodes::y, ModifierFlags::control);
+        break;
     }
     if (!posted) {
         // The text stays on the clipboard, so the user can still paste it by hand.
