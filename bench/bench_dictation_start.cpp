@@ -112,21 +112,25 @@ struct Desktop {
         listening = spinUntil([this] { return reader.isListening(); }, 10000);
         field = std::make_unique<SelectedField>();
         rig.settingsStore.markSetupCompleted();
-        controller = std::make_unique<PTTAppState>(PTTAppStateDependencies{.settingsStore = rig.settingsStore,
-                                                                           .keychain = rig.keychain,
-                                                                           .database = rig.database,
-                                                                           .backend = rig.backend,
-                                                                           .hotkeyMonitor = rig.monitor,
-                                                                           .audioCapture = capture,
-                                                                           .paste = paste,
-                                                                           .permissions = permissions,
-                                                                           .overlay = rig.overlay,
-                                                                           .appContext = rig.appContext,
-                                                                           .textProcessing = rig.text,
-                                                                           .notes = rig.notes,
-                                                                           .scheduler = scheduler,
-                                                                           .frontApplication = front,
-                                                                           .sounds = rig.sounds});
+        controller =
+            std::make_unique<PTTAppState>(PTTAppStateDependencies{.settingsStore = rig.settingsStore,
+                                                                  .keychain = rig.keychain,
+                                                                  .database = rig.database,
+                                                                  .backend = rig.backend,
+                                                                  .hotkeyMonitor = rig.monitor,
+                                                                  .audioCapture = capture,
+                                                                  .paste = paste,
+                                                                  .permissions = permissions,
+                                                                  .overlay = rig.overlay,
+                                                                  .appContext = rig.appContext,
+                                                                  .textProcessing = rig.text,
+                                                                  .notes = rig.notes,
+                                                                  .scheduler = scheduler,
+                                                                  .frontApplication = front,
+                                                                  .sounds = rig.sounds,
+                                                                  .fileChooser = nullptr,
+                                                                  .processLauncher = nullptr,
+                                                                  .ejectRemapCommand = std::nullopt});
     }
 
     std::shared_ptr<X11ConnectionProvider> connections = std::make_shared<X11ConnectionProvider>();
