@@ -151,8 +151,11 @@ QCoro::Task<> PTTAppState::startRecording(QString overlayText) {
 
     // What is selected as the key goes down decides command mode, but the microphone does not
     // wait for the answer: the first words would be lost.
-    beginRun()->readSelection();
-    const auto started = co_await m_services.audioCapture.startCapture();
+    DictationRun* run = beginRun();
+    // The capture's request goes out first (the task runs up to its first wait at once).
+    auto starting = m_services.audioCapture.startCapture();
+    run->readSelection();
+    const auto started = co_await std::move(starting);
     if (!self || !isCurrent(generation)) {
         co_return;
     }
