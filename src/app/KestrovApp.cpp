@@ -12,6 +12,7 @@
 #include "ThemeIcons.h"
 #include "backend/BackendToken.h"
 #include "dictation/PTTAppState.h"
+#include "hotkey/HotkeyInstructions.h"
 #include "paths/AppPaths.h"
 #include "update/UpdateService.h"
 
@@ -37,6 +38,12 @@ BackendClientOptions backendOptions(QNetworkAccessManager& network) {
 void say(const QString& line) {
     std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
+}
+
+QString welcomeText(const HotkeyBinding& binding, const QString& key) {
+    QString how = HotkeyInstructions::howToDictate(binding, key);
+    how[0] = how[0].toUpper();
+    return how + QStringLiteral(" The full setup assistant comes in a later version.");
 }
 
 } // namespace
@@ -185,9 +192,8 @@ RemoteReply KestrovApp::handleRemoteCommand(const QStringList& arguments) {
 }
 
 QString KestrovApp::instructions() const {
-    return QStringLiteral(
-               "Orlavo is on: hold %1, speak, and let go; the words are typed where your cursor is.")
-        .arg(m_statusMenu->hotkeyHint());
+    return QStringLiteral("Orlavo is on: ") +
+           HotkeyInstructions::howToDictate(m_controller->settings().hotkey, m_statusMenu->hotkeyHint());
 }
 
 void KestrovApp::openPopover() {
@@ -202,13 +208,10 @@ void KestrovApp::openSettings() {
 void KestrovApp::showSetupWindow() {
     if (!m_setupWindow) {
         m_setupWindow = std::make_unique<PlaceholderWindow>(
-            m_engine, PlaceholderWindow::Texts{
-                          QStringLiteral("Welcome to Orlavo"), QStringLiteral("Welcome to Orlavo"),
-                          QStringLiteral("Hold %1, speak, and let go: the words are typed into the window "
-                                         "you are working in. A quick double tap keeps recording until "
-                                         "the next one. The full setup assistant comes in a later version.")
-                              .arg(m_statusMenu->hotkeyHint()),
-                          QStringLiteral("Start Dictating")});
+            m_engine,
+            PlaceholderWindow::Texts{QStringLiteral("Welcome to Orlavo"), QStringLiteral("Welcome to Orlavo"),
+                                     welcomeText(m_controller->settings().hotkey, m_statusMenu->hotkeyHint()),
+                                     QStringLiteral("Start Dictating")});
         connect(m_setupWindow.get(), &PlaceholderWindow::actionTriggered, m_controller.get(),
                 &PTTAppState::completeSetupWizard);
         connect(m_setupWindow.get(), &PlaceholderWindow::closed, m_controller.get(),

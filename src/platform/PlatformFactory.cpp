@@ -1,5 +1,6 @@
 #include "PlatformFactory.h"
 
+#include "atspi/AtspiSelectedTextReader.h"
 #include "desktop/DesktopEntryIndex.h"
 #include "evdev/EvdevKeyEventSource.h"
 #include "evdev/EvdevKeyboardFinder.h"
@@ -30,7 +31,7 @@
 #include "x11/X11FrontApplication.h"
 #include "x11/X11KeyEventSource.h"
 #include "x11/X11PermissionProbe.h"
-#include "x11/X11SelectedTextReader.h"
+#include "x11/X11Properties.h"
 #include "x11/XTestKeySynthesizer.h"
 
 #include <QGuiApplication>
@@ -179,7 +180,10 @@ PlatformServices x11Platform(const Clock& clock, const Plan& plan) {
     services.keySynthesizer = std::make_unique<XTestKeySynthesizer>(connections, ledger, clock);
     services.pasteboard =
         std::make_unique<QtClipboardPasteboard>(std::make_unique<X11ClipboardReader>(connections));
-    services.selectedTextReader = std::make_unique<X11SelectedTextReader>(connections);
+    // PRIMARY stays owned after the highlight is gone, so only the focused field itself can say
+    // whether text is selected now.
+    services.selectedTextReader = std::make_unique<AtspiSelectedTextReader>(
+        [connections] { return X11Properties::activeProcess(*connections); });
     services.frontApplication =
         std::make_unique<X11FrontApplication>(connections, DesktopEntryIndex::applicationDirectories());
     auto audioInput = std::make_unique<PulseAudioInput>();

@@ -3,6 +3,7 @@
 #include "audio/IAudioCaptureService.h"
 #include "dictation/PTTAppState.h"
 #include "hotkey/HotkeyFormatter.h"
+#include "hotkey/HotkeyInstructions.h"
 #include "hotkey/KeyCodes.h"
 #include "storage/LocalDatabase.h"
 #include "update/UpdateService.h"
@@ -80,7 +81,8 @@ QString StatusMenuModel::hotkeyHint() const {
 }
 
 QString StatusMenuModel::statusLine() const {
-    return statusLineFor(isOn(), m_controller.todayStats(), m_controller.statsSummary(), hotkeyHint());
+    return statusLineFor(isOn(), m_controller.todayStats(), m_controller.statsSummary(), hotkeyHint(),
+                         HotkeyInstructions::startVerb(m_controller.settings().hotkey));
 }
 
 bool StatusMenuModel::pruningEnabled() const {
@@ -136,7 +138,7 @@ void StatusMenuModel::quit() {
 }
 
 QString StatusMenuModel::statusLineFor(bool isOn, const TodayStats& today, const PTTStatsSummary& summary,
-                                       const QString& hotkey) {
+                                       const QString& hotkey, const QString& startVerb) {
     if (!isOn) {
         return QStringLiteral("Off");
     }
@@ -150,7 +152,7 @@ QString StatusMenuModel::statusLineFor(bool isOn, const TodayStats& today, const
     if (summary.totalSessions > 0) {
         return QStringLiteral("On · ") + hotkey;
     }
-    return QStringLiteral("Hold ") + hotkey + QStringLiteral(" and speak");
+    return startVerb + QLatin1Char(' ') + hotkey + QStringLiteral(" and speak");
 }
 
 std::pair<QString, bool> StatusMenuModel::savingsLineFor(const PruningStatsSummary& savings) {

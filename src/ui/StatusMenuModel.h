@@ -68,8 +68,9 @@ public:
     Q_INVOKABLE void openSettings();
     Q_INVOKABLE void quit();
 
+    // `startVerb` is how a dictation starts with the binding ("Hold" or "Press").
     static QString statusLineFor(bool isOn, const TodayStats& today, const PTTStatsSummary& summary,
-                                 const QString& hotkey);
+                                 const QString& hotkey, const QString& startVerb = QStringLiteral("Hold"));
     // The line and whether anything was saved. A period in which condensing lengthened prompts
     // saved nothing: it shows no tokens rather than a negative count.
     static std::pair<QString, bool> savingsLineFor(const PruningStatsSummary& savings);

@@ -8,6 +8,7 @@ DictationRig::DictationRig()
     monitor.log = &log;
     capture.log = &log;
     paste.log = &log;
+    paste.scheduler = &scheduler;
     overlay.log = &log;
     appContext.log = &log;
     text.log = &log;

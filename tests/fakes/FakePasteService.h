@@ -3,6 +3,7 @@
 #include "ServiceCallLog.h"
 #include "common/ErrorDomain.h"
 #include "paste/IPasteService.h"
+#include "ports/Scheduler.h"
 
 #include <QStringList>
 
@@ -22,7 +23,13 @@ public:
         pasted.append(std::move(text));
         co_return Result<void>::success();
     }
-    QCoro::Task<std::optional<QString>> selectedText() override { co_return selection; }
+    QCoro::Task<std::optional<QString>> selectedText() override {
+        const std::optional<QString> answer = selection; // as it was when asked
+        if (selectionDelay > 0) {
+            co_await scheduler->sleep(selectionDelay);
+        }
+        co_return answer;
+    }
     Result<void> selectPreviousText(int characterCount) override {
         logCall(log, QStringLiteral("select:") + QString::number(characterCount));
         if (selectionFails) {
@@ -36,6 +43,9 @@ public:
     }
 
     std::optional<QString> selection;
+    // How long the focused application takes to answer.
+    double selectionDelay = 0;
+    Scheduler* scheduler = nullptr;
     std::optional<PTTError> pasteError;
     bool selectionFails = false;
 

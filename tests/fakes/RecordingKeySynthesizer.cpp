@@ -29,6 +29,7 @@ QString RecordingKeySynthesizer::describe(quint16 keyCode, quint64 flags) {
                                                                 {ModifierFlags::shift, "shift+"},
                                                                 {ModifierFlags::command, "super+"}};
     static const QHash<qint64, QString> keys{{KeyCodes::v, QStringLiteral("V")},
+                                             {KeyCodes::y, QStringLiteral("Y")},
                                              {KeyCodes::returnKey, QStringLiteral("Return")},
                                              {KeyCodes::leftArrow, QStringLiteral("Left")},
                                              {KeyCodes::insert, QStringLiteral("Insert")},

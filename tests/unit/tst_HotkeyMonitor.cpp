@@ -108,11 +108,12 @@ void tst_HotkeyMonitor::gestures_data() {
     // Signals in order; "@t" also checks when one came.
     QTest::addColumn<QString>("expected");
     QTest::addColumn<int>("capsLockUndos");
+    QTest::addColumn<bool>("toggleMode");
 
-    const auto rowsFor = [](qint64 keyCode, quint64 modifiers) {
+    const auto rowsFor = [](qint64 keyCode, quint64 modifiers, GestureMode mode = GestureMode::pushToTalk) {
         return [=](const char* name, const char* script, const char* expected, int undos = 0) {
             QTest::newRow(name) << keyCode << modifiers << QString::fromLatin1(script)
-                                << QString::fromLatin1(expected) << undos;
+                                << QString::fromLatin1(expected) << undos << (mode == GestureMode::toggle);
         };
     };
     const auto chord = rowsFor(space, controlOption);
@@ -135,6 +136,8 @@ void tst_HotkeyMonitor::gestures_data() {
     chord("modifier let go before the key", "1:down 1.3:up=0x40000", "keyDown keyUp");
     chord("plain key typed just before the hotkey", "1:down=0 1.05:up=0 1.2:down 1.5:up", "keyDown keyUp");
     chord("Escape while idle, then while holding", "0.5:esc 1:down 1.2:esc 1.4:up", "keyDown cancel@1.2");
+    chord("Escape during a hold, then its auto-repeat and release",
+          "1:down 1.2:esc 1.3:repeat 1.35:repeat 1.5:up 1.7:down 1.9:up", "keyDown cancel keyDown@1.7 keyUp");
     chord("Escape while latched", "1:down 1.05:up 1.2:down 1.3:up 2:esc", "keyDown cancel toggleOn cancel@2");
     chord("stop while held forgets the press", "1:down 1.2:stop 1.3:start 1.5:up 2.5:down 2.7:up",
           "keyDown keyDown@2.5 keyUp");
@@ -165,6 +168,19 @@ void tst_HotkeyMonitor::gestures_data() {
     const auto f14 = rowsFor(KeyCodes::f14, 0);
     f14("F14 hold reaches the owner once", "1:down 1.1:repeat 1.2:up", "keyDown keyUp");
     f14("F14 double tap never latches", "1:down 1.05:up 1.3:down 1.4:up", "keyDown cancel");
+
+    // Toggle mode: a press starts, the next press finishes; releases and repeats do nothing.
+    const auto toggleChord = rowsFor(space, controlOption, GestureMode::toggle);
+    toggleChord("toggle: press, press", "1:down 1.1:repeat 1.2:up 3:down 3.05:up 4:down",
+                "toggleOn@1 toggleOff@3 toggleOn@4");
+    toggleChord("toggle: Escape, then the held key repeats", "1:down 1.2:esc 1.3:repeat 1.5:up 2:down",
+                "toggleOn cancel toggleOn@2");
+    const auto toggleFn = rowsFor(KeyCodes::function, 0, GestureMode::toggle);
+    toggleFn("toggle: fn press, press", "1:press 1.05:release 1.3:press 1.4:release",
+             "toggleOn@1 toggleOff@1.3");
+    const auto toggleCaps = rowsFor(KeyCodes::capsLock, 0, GestureMode::toggle);
+    toggleCaps("toggle: Caps Lock press, press", "1:press? 1.05:release? 2:press? 2.05:release? 3:tick",
+               "toggleOn@1 toggleOff@2");
 }
 
 void tst_HotkeyMonitor::gestures() {
@@ -173,8 +189,9 @@ void tst_HotkeyMonitor::gestures() {
     QFETCH(QString, script);
     QFETCH(QString, expected);
     QFETCH(int, capsLockUndos);
+    QFETCH(bool, toggleMode);
 
-    Rig rig(HotkeyBinding{keyCode, modifiers, GestureMode::pushToTalk});
+    Rig rig(HotkeyBinding{keyCode, modifiers, toggleMode ? GestureMode::toggle : GestureMode::pushToTalk});
     rig.monitor.start();
     rig.emitted.clear();
     runScript(rig, script);
@@ -199,11 +216,11 @@ void tst_HotkeyMonitor::lifecycle() {
         rig.monitor.start(); // running already: nothing happens
         QCOMPARE(rig.names(), QStringList{"ready"});
         QCOMPARE(rig.keys.startCount(), 1);
-        // A binding change takes effect at once.
+        // A binding change takes effect at once, its gesture mode too.
         rig.monitor.setBinding(HotkeyBinding{space, ModifierFlags::shift, GestureMode::toggle});
         rig.emitted.clear();
         runScript(rig, QStringLiteral("1:down=0x20000 1.2:up=0x20000"));
-        QCOMPARE(rig.names(), QStringList({"keyDown", "keyUp"}));
+        QCOMPARE(rig.names(), QStringList({"toggleOn"}));
         rig.monitor.stop();
         QVERIFY(!rig.monitor.isRunning());
         QVERIFY(!rig.keys.isListening());

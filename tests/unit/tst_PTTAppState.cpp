@@ -65,8 +65,11 @@ const RigStep polishOff = stored([](PTTSettings& settings) { settings.polishLeve
 RigStep lasting(int ms) {
     return [ms](DictationRig& rig) { rig.capture.nextRecording.durationMs = ms; };
 }
-RigStep selecting(const QString& text) {
-    return [text](DictationRig& rig) { rig.paste.selection = text; };
+RigStep selecting(const QString& text, double answerDelay = 0) {
+    return [text, answerDelay](DictationRig& rig) {
+        rig.paste.selection = text;
+        rig.paste.selectionDelay = answerDelay;
+    };
 }
 
 // "down 0.1 cancel": each signal of the monitor, then the virtual seconds that pass after it.
@@ -102,6 +105,7 @@ private Q_SLOTS:
     void dictationScenarios_data();
     void dictationScenarios();
     void signalsWhileProcessingLeaveThePipelineAlone();
+    void aCommandTheServiceCannotApplyLeavesTheSelection();
     void backtrack_data();
     void backtrack();
     void autoSend_data();
@@ -151,6 +155,17 @@ void tst_PTTAppState::dictationScenarios_data() {
     row("command on the selection",
         {selecting("teh quick fox"), answers({said("fix the typo")}), edits(edited(" the quick fox\n"))},
         hold, command + done, "the quick fox", "", 1, 1);
+    // The microphone opens at the press; the selection read then may still be on its way.
+    row("a slow selection turns the recording into a command",
+        {selecting("teh quick fox", 0.3), edits(edited("the quick fox"))}, gesture("down 1.5 up 5"),
+        QStringList{recording, "show Command Mode commandMode", transcribing,
+                    "update Editing\u2026 transcribing"} +
+            done,
+        "the quick fox", "", 1, 1);
+    row("a selection that answers after the release is still a command",
+        {selecting("teh quick fox", 3), edits(edited("the quick fox"))}, gesture("down 1.5 up 5"),
+        QStringList{recording, transcribing, "update Editing\u2026 transcribing"} + done, "the quick fox", "",
+        1, 1);
     row("blank command answer keeps the selection", {selecting("keep me"), edits(edited("  "))}, hold,
         command + failed("Try again"), "", "Command mode returned empty text", 1, 0);
     row("snippet",
@@ -166,6 +181,14 @@ void tst_PTTAppState::dictationScenarios_data() {
              };
          }},
         hold, dictated + done, "ship Orlavo.@TextEdit", "", 1, 1);
+    // Nothing left after the clean-up is no speech: no empty paste, note or statistics row.
+    const RigStep onlyFillers = [](DictationRig& rig) {
+        rig.backend.defaultTranscription = said("um");
+        rig.text.dictionary = {{"um", ""}};
+    };
+    row("only fillers", {polishOff, onlyFillers}, hold, noSpeech, "", "No speech detected", 1, 0);
+    row("only fillers, notes mode", {polishOff, notesOn, onlyFillers}, hold, noSpeech, "",
+        "No speech detected", 1, 0);
     row("polish", {answers({said("so we ship friday")}), edits(edited("We ship Friday."))}, hold,
         polished + done, "We ship Friday.", "", 1, 1);
     row("polish fails, dictation goes on",
@@ -295,6 +318,28 @@ void tst_PTTAppState::signalsWhileProcessingLeaveThePipelineAlone() {
     QCOMPARE(rig.paste.pasted.size(), 2);
     QCOMPARE(rig.backend.edits.size(), 1);
     QCOMPARE(rig.overlay.calls.at(3), recording);
+}
+
+void tst_PTTAppState::aCommandTheServiceCannotApplyLeavesTheSelection() {
+    DictationRig rig;
+    rig.settingsStore.markSetupCompleted();
+    selecting("keep me")(rig);
+    answers({said("make it formal")})(rig);
+    // What the offline service answers to every edit.
+    edits(PTTError{ErrorDomain::backend, 1, "edits need an upstream chat engine", 501})(rig);
+    PTTAppState& state = rig.start();
+    rig.scheduler.advance(1);
+    rig.overlay.calls.clear();
+
+    holdAndWait(rig);
+    QCOMPARE(rig.overlay.calls, command + failed("Commands need an AI service"));
+    QCOMPARE(rig.paste.pasted, QStringList());
+    QCOMPARE(rig.database.fetchStatsSummary().totalSessions, 0);
+    const PTTEvent& event = state.lastEvent().value();
+    QVERIFY2(event.error->contains("need an AI service") && event.error->contains("upstream chat engine"),
+             qPrintable(*event.error));
+    // The words are not lost.
+    QCOMPARE(event.transcript, std::optional<QString>("make it formal"));
 }
 
 void tst_PTTAppState::backtrack_data() {

@@ -93,6 +93,8 @@ void tst_PasteService::pasteChord_data() {
     row("declared terminal", app("Zzterm", "zzterm", true), "ctrl+shift+V");
     // xterm's desktop file calls it a terminal too; it still pastes the primary selection only.
     row("xterm, declared", app("XTerm", "xterm", true), "shift+Insert", true);
+    // Control+V scrolls there; the yank takes the clipboard.
+    row("GUI Emacs", app("Emacs", "emacs"), "ctrl+Y");
 }
 
 void tst_PasteService::pasteChord() {

@@ -4,6 +4,7 @@
 #include "StatusMenuModel.h"
 #include "StatusPopover.h"
 #include "StatusTrayIcon.h"
+#include "hotkey/HotkeyInstructions.h"
 #include "model/HotkeyBinding.h"
 #include "model/PTTStatsSummary.h"
 #include "model/PruningStatsSummary.h"
@@ -32,10 +33,10 @@ void tst_StatusMenuModel::statusLine_data() {
     QTest::addColumn<QString>("functionKeyName");
     QTest::addColumn<QString>("line");
     const auto row = [](const char* name, bool on, qint64 dictations, qint64 words, qint64 all,
-                        qint64 keyCode, const char* functionKeyName, const char* line) {
+                        qint64 keyCode, const char* functionKeyName, const char* line,
+                        GestureMode mode = GestureMode::pushToTalk) {
         QTest::newRow(name) << on << TodayStats{dictations, words, 0} << all
-                            << HotkeyBinding{keyCode, 0, GestureMode::pushToTalk} << QString(functionKeyName)
-                            << QString(line);
+                            << HotkeyBinding{keyCode, 0, mode} << QString(functionKeyName) << QString(line);
     };
     row("off, whatever was dictated", false, 5, 900, 9, 63, "Right Ctrl", "Off");
     row("minutes saved", true, 12, 400, 12, 63, "Right Ctrl", "12 today · ~7 min saved");
@@ -44,6 +45,8 @@ void tst_StatusMenuModel::statusLine_data() {
     row("never", true, 0, 0, 0, 63, "Right Ctrl", "Hold Fn (Right Ctrl) and speak");
     row("fn is a key of its own", true, 0, 0, 0, 63, "", "Hold Fn and speak");
     row("another key", true, 0, 0, 0, 96, "Right Ctrl", "Hold F5 and speak");
+    row("tap to start, tap to stop", true, 0, 0, 0, 63, "Right Ctrl", "Press Fn (Right Ctrl) and speak",
+        GestureMode::toggle);
 }
 
 void tst_StatusMenuModel::statusLine() {
@@ -54,7 +57,8 @@ void tst_StatusMenuModel::statusLine() {
     QFETCH(QString, functionKeyName);
     QFETCH(QString, line);
     QCOMPARE(StatusMenuModel::statusLineFor(on, today, PTTStatsSummary{allSessions, 0, 0, 0, std::nullopt},
-                                            StatusMenuModel::hotkeyHintFor(hotkey, functionKeyName)),
+                                            StatusMenuModel::hotkeyHintFor(hotkey, functionKeyName),
+                                            HotkeyInstructions::startVerb(hotkey)),
              line);
 }
 

@@ -38,13 +38,13 @@ QByteArray headerValue(const QString& text) {
     return folded.toUtf8();
 }
 
-PTTError backendError(const QByteArray& body) {
+PTTError backendError(const QByteArray& body, int httpStatus) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(body);
     if (decoder.hasError()) {
         text = QStringLiteral("Unknown backend error");
     }
-    return PTTError{ErrorDomain::backend, 1, text};
+    return PTTError{ErrorDomain::backend, 1, text, httpStatus};
 }
 
 template <typename Record>
@@ -156,7 +156,7 @@ QCoro::Task<Result<QByteArray>> BackendClient::send(PTTSettings settings, Method
         const QByteArray answer = reply->readAll();
         const int code = status.toInt();
         if (code < 200 || code > 299) {
-            co_return backendError(answer);
+            co_return backendError(answer, code);
         }
         co_return answer;
     }

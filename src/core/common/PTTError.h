@@ -8,6 +8,8 @@ struct PTTError {
     QString domain;
     int code = 0;
     QString description;
+    // The HTTP status of a service answer that was not a success; 0 for every other error.
+    int httpStatus = 0;
 
     friend bool operator==(const PTTError&, const PTTError&) = default;
 

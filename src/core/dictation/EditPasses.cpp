@@ -1,5 +1,6 @@
 #include "EditPasses.h"
 
+#include "PipelineError.h"
 #include "backend/IBackendClient.h"
 #include "common/ErrorDomain.h"
 #include "overlay/IOverlayController.h"
@@ -10,6 +11,8 @@
 #include <QPointer>
 
 namespace {
+
+constexpr int notImplemented = 501;
 
 bool isTransient(const PTTError& error) {
     // Case-sensitive on purpose: these are status codes and a service word, not prose.
@@ -70,6 +73,15 @@ QCoro::Task<Result<QString>> EditPasses::executeSelectionCommand(QString voiceCo
     request.sourceApp = std::move(sourceApp);
     auto response = co_await m_backend.edit(std::move(request));
     if (!response) {
+        // The service works but has no language model: no retry or other wording will help.
+        if (response.error().domain == ErrorDomain::backend &&
+            response.error().httpStatus == notImplemented) {
+            co_return makePipelineError(
+                PipelineError::commandsNeedEditService,
+                QStringLiteral("Commands on selected text need an AI service; the selection was left as it "
+                               "was. The service said: %1")
+                    .arg(response.error().description));
+        }
         co_return response.error();
     }
     if (self && m_onServiceAnswered) {
@@ -77,7 +89,8 @@ QCoro::Task<Result<QString>> EditPasses::executeSelectionCommand(QString voiceCo
     }
     const QString text = response->text.value_or(QString()).trimmed();
     if (text.isEmpty()) {
-        co_return PTTError{ErrorDomain::pipeline, 13, QStringLiteral("Command mode returned empty text")};
+        co_return makePipelineError(PipelineError::emptyCommandResult,
+                                    QStringLiteral("Command mode returned empty text"));
     }
     co_return text;
 }

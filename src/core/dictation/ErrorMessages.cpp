@@ -1,5 +1,6 @@
 #include "ErrorMessages.h"
 
+#include "PipelineError.h"
 #include "common/ErrorDomain.h"
 
 namespace ErrorMessages {
@@ -9,6 +10,9 @@ ContextualErrorMessage contextualErrorMessage(const PTTError& error) {
     const auto mentions = [&description](const char* word) {
         return description.contains(QLatin1String(word));
     };
+    if (isPipelineError(error, PipelineError::commandsNeedEditService)) {
+        return {QStringLiteral("Commands need an AI service")};
+    }
     // The text tests come first: a time-out is a transport error too, but "slow" says more.
     if (mentions("401") || mentions("invalid") || mentions("expired")) {
         return {QStringLiteral("Account issue \u2014 check Settings")};

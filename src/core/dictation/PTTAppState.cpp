@@ -1,42 +1,23 @@
 #include "PTTAppState.h"
 
+#include "DictationRun.h"
 #include "EditPasses.h"
 #include "ErrorMessages.h"
 #include "VariantRecords.h"
 #include "audio/IAudioCaptureService.h"
 #include "backend/BackendUrl.h"
 #include "backend/IBackendClient.h"
-#include "common/ErrorDomain.h"
-#include "context/IAppContextService.h"
 #include "hotkey/IHotkeyMonitor.h"
 #include "hotkey/KeyCodes.h"
-#include "notes/INotesService.h"
 #include "overlay/IOverlayController.h"
-#include "paste/IPasteService.h"
 #include "paste/IPermissionService.h"
 #include "ports/FrontApplication.h"
 #include "ports/Scheduler.h"
-#include "ports/SoundPlayer.h"
 #include "settings/KeychainService.h"
 #include "settings/SettingsStore.h"
 #include "storage/LocalDatabase.h"
-#include "text/ITextProcessingService.h"
-#include "text/TextMetrics.h"
 
 #include <QPointer>
-
-namespace {
-
-constexpr qint64 minimumRecordingMs = 200;
-constexpr double voiceActivityThreshold = 300.0;
-constexpr double backtrackSelectPause = 0.1;
-constexpr double autoSendPause = 0.05;
-
-PTTError pipelineError(int code, const char* description) {
-    return PTTError{ErrorDomain::pipeline, code, QString::fromUtf8(description)};
-}
-
-} // namespace
 
 PTTAppState::PTTAppState(PTTAppStateDependencies dependencies, QObject* parent)
     : QObject(parent)
@@ -64,9 +45,8 @@ PTTAppState::PTTAppState(PTTAppStateDependencies dependencies, QObject* parent)
     } else {
         SetupStatus status = m_setupStatus;
         status.databaseReady = true;
-        status.accessibilityGranted = m_services.permissions.isAccessibilityGranted();
-        status.microphoneGranted = m_services.permissions.isMicrophoneGranted();
         setSetupStatus(status);
+        refreshPermissions();
         refreshPersonalizationData();
     }
 
@@ -98,6 +78,9 @@ PTTAppState::~PTTAppState() {
     // Whatever still waits resumes into a controller that is no longer there: no pipeline is
     // current from now on, and nothing calls back into this object.
     ++m_generation;
+    if (m_run) {
+        m_run->abandon();
+    }
     m_services.scheduler.cancel(m_startupTimer);
     m_services.hotkeyMonitor.setOnSignal({});
     m_services.audioCapture.setOnAudioLevel({});
@@ -166,19 +149,20 @@ QCoro::Task<> PTTAppState::startRecording(QString overlayText) {
     m_startOverlayText = std::move(overlayText);
     const QPointer<PTTAppState> self(this);
 
-    auto selection = co_await m_services.paste.selectedText();
-    if (!self || !isCurrent(generation)) {
-        co_return;
-    }
-    m_commandModeSelection = std::move(selection);
-    const auto started = co_await m_services.audioCapture.startCapture();
+    // What is selected as the key goes down decides command mode, but the microphone does not
+    // wait for the answer: the first words would be lost.
+    DictationRun* run = beginRun();
+    // The capture's request goes out first (the task runs up to its first wait at once).
+    auto starting = m_services.audioCapture.startCapture();
+    run->readSelection();
+    const auto started = co_await std::move(starting);
     if (!self || !isCurrent(generation)) {
         co_return;
     }
     m_isStarting = false;
 
     if (!started) {
-        m_commandModeSelection.reset();
+        endRun();
         m_services.overlay.update(QStringLiteral("Mic denied"), OverlayState::error);
         m_services.overlay.hide(1.2);
         setLastEvent(PTTEvent::make(PTTState::idle, std::nullopt, started.error().description));
@@ -195,7 +179,7 @@ QCoro::Task<> PTTAppState::startRecording(QString overlayText) {
             self->m_services.overlay.setAudioLevel(level);
         }
     });
-    if (m_commandModeSelection) {
+    if (isCommandMode()) {
         m_services.overlay.show(QStringLiteral("Command Mode"), OverlayState::commandMode);
     } else {
         m_services.overlay.show(m_startOverlayText, OverlayState::recording);
@@ -210,6 +194,34 @@ QCoro::Task<> PTTAppState::startRecording(QString overlayText) {
     }
 }
 
+DictationRun* PTTAppState::beginRun() {
+    endRun();
+    m_run = new DictationRun(m_services, *m_editPasses, m_settings, this);
+    connect(m_run, &DictationRun::selectionRead, this, &PTTAppState::selectionRead);
+    return m_run;
+}
+
+void PTTAppState::endRun() {
+    if (m_run) {
+        m_run->abandon();
+        m_run->deleteLater();
+        m_run = nullptr;
+    }
+}
+
+bool PTTAppState::isCommandMode() const {
+    return m_run && m_run->isSelectionRead() && m_run->selection() && !m_run->selection()->isEmpty();
+}
+
+void PTTAppState::selectionRead() {
+    // A selection that arrives during the recording turns the island into command mode; before
+    // the microphone is open the start shows it, after the release the pipeline does.
+    if (sender() == m_run && !m_isStarting && !m_isProcessing && m_services.audioCapture.isCapturing() &&
+        isCommandMode()) {
+        m_services.overlay.show(QStringLiteral("Command Mode"), OverlayState::commandMode);
+    }
+}
+
 void PTTAppState::cancelRecording() {
     if (m_isStarting) {
         m_afterStart = AfterStart::cancel;
@@ -220,6 +232,7 @@ void PTTAppState::cancelRecording() {
         return;
     }
     m_services.audioCapture.cancelCapture();
+    endRun();
     m_services.overlay.update(QStringLiteral("Cancelled"), OverlayState::error);
     m_services.overlay.hide(0.8);
     setLastEvent(PTTEvent::make(PTTState::idle, std::nullopt, QStringLiteral("Cancelled")));
@@ -236,7 +249,10 @@ QCoro::Task<> PTTAppState::finishRecording() {
         co_return;
     }
 
-    const quint64 generation = m_generation;
+    if (!m_run) {
+        beginRun()->skipSelection();
+    }
+    const QPointer<DictationRun> run = m_run;
     setProcessing(true);
     m_services.overlay.update(QStringLiteral("Transcribing\u2026"), OverlayState::transcribing);
     const std::optional<QString> sourceApp = frontApplicationName();
@@ -246,198 +262,49 @@ QCoro::Task<> PTTAppState::finishRecording() {
 
     auto capture = m_services.audioCapture.stopCapture();
     const QPointer<PTTAppState> self(this);
-    std::optional<Result<Delivery>> outcome;
+    std::optional<DictationRun::Outcome> outcome;
     std::optional<qint64> durationMs;
     if (!capture) {
-        outcome = capture.error();
+        outcome = DictationRun::Outcome{capture.error(), {}, std::nullopt, false};
     } else {
         durationMs = capture->durationMs;
-        outcome = co_await runPipeline(generation, std::move(capture).value(), sourceApp, mode);
+        outcome = co_await run->deliver(std::move(capture).value(), sourceApp, mode);
     }
-    if (!self || !isCurrent(generation) || !outcome) {
+    if (!self || !outcome || !run || run != m_run) {
         co_return;
     }
+    showOutcome(*outcome, durationMs, sourceApp);
+    setProcessing(false);
+    endRun();
+}
 
-    if (outcome->ok()) {
-        const Delivery& delivery = outcome->value();
-        if (delivery.notesMessage) {
-            m_services.overlay.update(QStringLiteral("Note saved"), OverlayState::done);
-            m_services.overlay.hide(0.9);
-            setLastEvent(PTTEvent::make(PTTState::idle, delivery.transcript, delivery.notesMessage,
-                                        durationMs, sourceApp));
-        } else {
-            m_services.overlay.update(QStringLiteral("Done"), OverlayState::done);
-            m_services.overlay.hide(0.6);
-            setLastEvent(
-                PTTEvent::make(PTTState::idle, delivery.transcript, std::nullopt, durationMs, sourceApp));
-        }
-        // The text arrived, but its statistics did not reach the disk: said, not swallowed.
-        if (const auto unsaved = m_services.database.takeWriteError()) {
-            setLastEvent(PTTEvent::make(PTTState::idle, delivery.transcript, unsaved->description, durationMs,
-                                        sourceApp));
-        }
-    } else {
-        const PTTError& error = outcome->error();
-        m_services.overlay.update(contextualErrorMessage(error), OverlayState::error);
+void PTTAppState::showOutcome(const DictationRun::Outcome& outcome, std::optional<qint64> durationMs,
+                              const std::optional<QString>& sourceApp) {
+    const std::optional<QString> transcript =
+        outcome.transcript.isEmpty() ? std::nullopt : std::optional<QString>(outcome.transcript);
+    if (outcome.error) {
+        m_services.overlay.update(contextualErrorMessage(*outcome.error), OverlayState::error);
         m_services.overlay.hide(1.5);
         setLastEvent(
-            PTTEvent::make(PTTState::idle, std::nullopt, error.description, std::nullopt, sourceApp));
-    }
-    endPipeline(generation);
-}
-
-QCoro::Task<std::optional<Result<PTTAppState::Delivery>>>
-PTTAppState::runPipeline(quint64 generation, AudioCaptureResult capture, std::optional<QString> sourceApp,
-                         QString mode) {
-    using Outcome = std::optional<Result<Delivery>>;
-    const QPointer<PTTAppState> self(this);
-    const auto abandoned = [&self, this, generation] { return !self || !isCurrent(generation); };
-
-    if (capture.durationMs < minimumRecordingMs) {
-        co_return Outcome(pipelineError(10, "Recording too short"));
-    }
-    if (!m_services.audioCapture.hasVoiceActivity(capture.wavData, voiceActivityThreshold)) {
-        co_return Outcome(pipelineError(11, "No speech detected"));
-    }
-
-    const auto response = co_await m_editPasses->transcribeWithRetry(capture.wavData);
-    if (abandoned()) {
-        co_return std::nullopt;
-    }
-    if (!response) {
-        co_return Outcome(response.error());
-    }
-    QString text = response->text.value_or(QString()).trimmed();
-    if (text.isEmpty()) {
-        co_return Outcome(pipelineError(12, "No speech detected"));
-    }
-    const std::optional<QString> language = response->language;
-
-    if (m_commandModeSelection && !m_commandModeSelection->isEmpty()) {
-        m_services.overlay.update(QStringLiteral("Editing\u2026"), OverlayState::transcribing);
-        const auto result =
-            co_await m_editPasses->executeSelectionCommand(text, *m_commandModeSelection, sourceApp);
-        if (abandoned()) {
-            co_return std::nullopt;
-        }
-        if (!result) {
-            co_return Outcome(result.error());
-        }
-        const auto pasted = co_await m_services.paste.insertViaClipboard(result.value());
-        if (abandoned()) {
-            co_return std::nullopt;
-        }
-        if (!pasted) {
-            co_return Outcome(pasted.error());
-        }
-        recordLastPaste(result.value(), sourceApp);
-        writeStatistics(result.value(), capture.durationMs, language, mode, false);
-        co_return Outcome(Delivery{result.value(), std::nullopt});
-    }
-
-    if (const auto body = m_services.textProcessing.matchSnippet(text)) {
-        const auto pasted = co_await m_services.paste.insertViaClipboard(*body);
-        if (abandoned()) {
-            co_return std::nullopt;
-        }
-        if (!pasted) {
-            co_return Outcome(pasted.error());
-        }
-        co_return Outcome(Delivery{*body, std::nullopt});
-    }
-
-    text = m_services.textProcessing.applyDictionary(text);
-    text = m_services.textProcessing.removeFillers(text);
-    text = m_services.textProcessing.applyPunctuationCommands(text);
-
-    // In notes mode nothing was pasted that could be replaced; the front application holds
-    // the user's own text.
-    if (!m_settings.noteMode) {
-        const auto replacement = co_await m_editPasses->maybeApplyBacktrack(text, sourceApp);
-        if (abandoned()) {
-            co_return std::nullopt;
-        }
-        const qint64 previousLength = m_editPasses->lastPaste() ? m_editPasses->lastPaste()->length : 0;
-        // Without the previous paste selected, pasting its rewrite would repeat the earlier text;
-        // the dictation then goes on as dictated.
-        if (replacement && m_services.paste.selectPreviousText(static_cast<int>(previousLength))) {
-            co_await m_services.scheduler.sleep(backtrackSelectPause);
-            if (abandoned()) {
-                co_return std::nullopt;
-            }
-            const auto pasted = co_await m_services.paste.insertViaClipboard(*replacement);
-            if (abandoned()) {
-                co_return std::nullopt;
-            }
-            if (!pasted) {
-                co_return Outcome(pasted.error());
-            }
-            recordLastPaste(*replacement, sourceApp);
-            writeStatistics(*replacement, capture.durationMs, language, mode, true);
-            co_return Outcome(Delivery{*replacement, std::nullopt});
-        }
-    }
-
-    text = co_await m_editPasses->maybeAutoEdit(text, sourceApp);
-    if (abandoned()) {
-        co_return std::nullopt;
-    }
-    text = co_await m_editPasses->maybeApplyPromptPruning(text, sourceApp);
-    if (abandoned()) {
-        co_return std::nullopt;
-    }
-    const QString formatted = m_services.appContext.applyContextFormatting(text, sourceApp);
-
-    if (m_settings.noteMode) {
-        const auto saved = m_services.notes.saveNote(formatted, m_settings.notesPathBookmark);
-        if (!saved) {
-            co_return Outcome(saved.error());
-        }
-        writeStatistics(formatted, capture.durationMs, language, mode, false);
-        const QString message = QStringLiteral("Saved to %1 (%2 notes)")
-                                    .arg(saved->url.fileName(), QString::number(saved->totalNotes));
-        co_return Outcome(Delivery{formatted, message});
-    }
-
-    const auto pasted = co_await m_services.paste.insertViaClipboard(formatted);
-    if (abandoned()) {
-        co_return std::nullopt;
-    }
-    if (!pasted) {
-        co_return Outcome(pasted.error());
-    }
-    m_services.sounds.play(QStringLiteral("Tink"));
-    if (m_settings.autoSend && m_services.appContext.appType(sourceApp) == AppContextType::chat) {
-        co_await m_services.scheduler.sleep(autoSendPause);
-        if (abandoned()) {
-            co_return std::nullopt;
-        }
-        // Return goes only to the chat the dictation was made for: after a switch to another
-        // application it would send or run whatever is typed there.
-        if (frontApplicationName() == sourceApp) {
-            (void)m_services.paste.sendKeystroke(KeyCodes::returnKey, 0);
-        }
-    }
-    recordLastPaste(formatted, sourceApp);
-    writeStatistics(formatted, capture.durationMs, language, mode, false);
-    setStatistics(m_services.database.fetchStatsSummary(), m_services.database.fetchTodayStats());
-    co_return Outcome(Delivery{formatted, std::nullopt});
-}
-
-void PTTAppState::endPipeline(quint64 generation) {
-    if (!isCurrent(generation)) {
+            PTTEvent::make(PTTState::idle, transcript, outcome.error->description, std::nullopt, sourceApp));
         return;
     }
-    setProcessing(false);
-    m_commandModeSelection.reset();
-}
-
-void PTTAppState::writeStatistics(const QString& text, qint64 durationMs,
-                                  const std::optional<QString>& language, const QString& mode,
-                                  bool backtrack) {
-    m_services.database.insertStats(StatsRecord{TextMetrics::wordCount(text),
-                                                TextMetrics::characterCount(text), durationMs, language, mode,
-                                                backtrack});
+    if (outcome.countedPaste) {
+        setStatistics(m_services.database.fetchStatsSummary(), m_services.database.fetchTodayStats());
+    }
+    if (outcome.notesMessage) {
+        m_services.overlay.update(QStringLiteral("Note saved"), OverlayState::done);
+        m_services.overlay.hide(0.9);
+        setLastEvent(PTTEvent::make(PTTState::idle, transcript, outcome.notesMessage, durationMs, sourceApp));
+    } else {
+        m_services.overlay.update(QStringLiteral("Done"), OverlayState::done);
+        m_services.overlay.hide(0.6);
+        setLastEvent(PTTEvent::make(PTTState::idle, transcript, std::nullopt, durationMs, sourceApp));
+    }
+    // The text arrived, but its statistics did not reach the disk: said, not swallowed.
+    if (const auto unsaved = m_services.database.takeWriteError()) {
+        setLastEvent(PTTEvent::make(PTTState::idle, transcript, unsaved->description, durationMs, sourceApp));
+    }
 }
 
 QString PTTAppState::contextualErrorMessage(const PTTError& error) {
@@ -448,10 +315,6 @@ QString PTTAppState::contextualErrorMessage(const PTTError& error) {
     return message.message;
 }
 
-void PTTAppState::recordLastPaste(const QString& text, const std::optional<QString>& appName) {
-    m_editPasses->recordLastPaste(text, appName);
-}
-
 void PTTAppState::preWarmConnection() {
     if (const auto url = BackendUrl::join(m_settings.backendBaseURL, BackendUrl::healthPath)) {
         m_services.backend.warmUp(*url);
@@ -459,11 +322,7 @@ void PTTAppState::preWarmConnection() {
 }
 
 std::optional<QString> PTTAppState::frontApplicationName() const {
-    const auto front = m_services.frontApplication.current();
-    if (!front || front->displayName.isEmpty()) {
-        return std::nullopt;
-    }
-    return front->displayName;
+    return DictationRun::frontApplicationName(m_services.frontApplication);
 }
 
 QCoro::Task<> PTTAppState::startMonitorWithRemap() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DictationRun.h"
 #include "PTTAppStateDependencies.h"
 #include "common/Result.h"
 #include "hotkey/HotkeySignal.h"
@@ -14,6 +15,7 @@
 
 #include <QCoroTask>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
@@ -22,16 +24,15 @@
 #include <vector>
 
 class EditPasses;
-struct AudioCaptureResult;
 
 // The one controller of the application: publishes the state the views show, turns hotkey
 // signals into recordings, and carries each finished recording through transcription, the text
 // and edit passes and the paste (or the notes file).
 //
-// Everything runs on the main thread. The pipeline is re-entrant at its waits; what keeps a
-// second recording or a second finish from starting meanwhile is the capture service's state,
-// `isProcessing` and the start in progress. Each dictation has a generation: after every wait a
-// pipeline goes on only while it is still the current one and its owner still exists.
+// Everything runs on the main thread. The pipeline (one DictationRun per recording) is re-entrant
+// at its waits; what keeps a second recording or a second finish from starting meanwhile is the
+// capture service's state, `isProcessing` and the start in progress. Each start has a generation:
+// after its wait it goes on only while it is still the current one and its owner still exists.
 class PTTAppState final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PTTAppState)
@@ -141,13 +142,6 @@ private:
     // What the start in progress must do once the microphone is open.
     enum class AfterStart { record, finish, cancel };
 
-    // How a finished recording ended, for the common ending.
-    struct Delivery {
-        QString transcript;
-        // Present when the text went to the notes file instead of the front application.
-        std::optional<QString> notesMessage;
-    };
-
     // What follows the start-up pause: the monitor (or the setup wizard).
     QCoro::Task<> runStartup(bool launchFlag);
     QCoro::Task<> startRecording(QString overlayText);
@@ -155,22 +149,23 @@ private:
     // Acts only on a capture that is starting or running.
     void cancelRecording();
 
-    // The pipeline after the capture stopped; nullopt when it was abandoned (owner gone or no
-    // longer current).
-    QCoro::Task<std::optional<Result<Delivery>>> runPipeline(quint64 generation, AudioCaptureResult capture,
-                                                             std::optional<QString> sourceApp, QString mode);
     bool isCurrent(quint64 generation) const { return generation == m_generation; }
-    void endPipeline(quint64 generation);
-    void writeStatistics(const QString& text, qint64 durationMs, const std::optional<QString>& language,
-                         const QString& mode, bool backtrack);
+    // The run of a new recording, replacing any earlier one.
+    DictationRun* beginRun();
+    void endRun();
+    bool isCommandMode() const;
+    void selectionRead();
+    // The island and the last event for how a dictation ended.
+    void showOutcome(const DictationRun::Outcome& outcome, std::optional<qint64> durationMs,
+                     const std::optional<QString>& sourceApp);
 
     QString contextualErrorMessage(const PTTError& error);
-    void recordLastPaste(const QString& text, const std::optional<QString>& appName);
     void preWarmConnection();
     std::optional<QString> frontApplicationName() const;
     // The Eject remap first when the hotkey is F14, then the monitor.
     QCoro::Task<> startMonitorWithRemap();
     QCoro::Task<> finishSetup();
+    QCoro::Task<> refreshPermissionsNow();
     void refreshHotkeyMonitorRunning();
 
     void setLastEvent(PTTEvent event);
@@ -213,5 +208,6 @@ private:
     bool m_isStarting = false;
     AfterStart m_afterStart = AfterStart::record;
     QString m_startOverlayText;
-    std::optional<QString> m_commandModeSelection;
+    // The recording in progress or in the pipeline.
+    QPointer<DictationRun> m_run;
 };

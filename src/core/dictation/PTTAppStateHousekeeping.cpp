@@ -143,9 +143,20 @@ void PTTAppState::persistSettings() {
 }
 
 void PTTAppState::refreshPermissions() {
+    refreshPermissionsNow();
+}
+
+QCoro::Task<> PTTAppState::refreshPermissionsNow() {
+    // The checks wait on the display and the sound server, so they never run on this thread;
+    // a recording that starts meanwhile is not held up by them.
+    const QPointer<PTTAppState> self(this);
+    const PermissionState state = co_await m_services.permissions.currentState();
+    if (!self) {
+        co_return;
+    }
     SetupStatus status = m_setupStatus;
-    status.accessibilityGranted = m_services.permissions.isAccessibilityGranted();
-    status.microphoneGranted = m_services.permissions.isMicrophoneGranted();
+    status.accessibilityGranted = state.accessibilityTrusted;
+    status.microphoneGranted = state.microphoneAuthorized;
     setSetupStatus(status);
 }
 

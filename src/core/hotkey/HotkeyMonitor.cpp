@@ -15,7 +15,7 @@ HotkeyMonitor::HotkeyMonitor(const HotkeyBinding& binding, KeyEventSource& keyEv
     , m_scheduler(scheduler)
     , m_binding(binding)
     , m_recognizer(*this) {
-    m_recognizer.setBinding(binding.keyCode, binding.modifiersRawValue);
+    m_recognizer.setBinding(binding.keyCode, binding.modifiersRawValue, binding.gestureMode);
 }
 
 HotkeyMonitor::~HotkeyMonitor() {
@@ -25,7 +25,7 @@ HotkeyMonitor::~HotkeyMonitor() {
 
 void HotkeyMonitor::setBinding(const HotkeyBinding& binding) {
     m_binding = binding;
-    m_recognizer.setBinding(binding.keyCode, binding.modifiersRawValue);
+    m_recognizer.setBinding(binding.keyCode, binding.modifiersRawValue, binding.gestureMode);
 }
 
 void HotkeyMonitor::start() {

@@ -2,6 +2,8 @@
 
 #include "KeyCodes.h"
 
+#include <utility>
+
 namespace {
 
 // Times are differences of floating-point seconds; a nanosecond of slack keeps a press exactly on
@@ -22,12 +24,20 @@ bool HotkeyRecognizer::isSpecialKey(qint64 keyCode) {
     return keyCode == KeyCodes::function || keyCode == KeyCodes::capsLock || keyCode == KeyCodes::f14;
 }
 
-void HotkeyRecognizer::setBinding(qint64 keyCode, quint64 modifiers) {
+void HotkeyRecognizer::setBinding(qint64 keyCode, quint64 modifiers, GestureMode gestureMode) {
     m_keyCode = keyCode;
     m_modifiers = modifiers;
+    if (gestureMode != m_gestureMode) {
+        m_gestureMode = gestureMode;
+        reset();
+    }
 }
 
 void HotkeyRecognizer::handle(const KeyEvent& event, double now) {
+    if (m_gestureMode == GestureMode::toggle) {
+        handleToggle(event);
+        return;
+    }
     // While the special-key path owns the bound key, the ordinary path must not see it as well, or
     // both would act on one press.
     if (m_specialKeyListening && event.keyCode == m_keyCode && isSpecialKey(m_keyCode)) {
@@ -37,17 +47,55 @@ void HotkeyRecognizer::handle(const KeyEvent& event, double now) {
     }
 }
 
-void HotkeyRecognizer::handleOrdinary(const KeyEvent& event, double now) {
-    if (event.keyCode == KeyCodes::escape && event.type == KeyEvent::Type::keyDown && m_isRecording) {
-        m_keyDownTime.reset();
-        m_lastKeyUpTime.reset();
-        m_isKeyDown = false;
-        m_isRecording = false;
-        m_isToggleMode = false;
-        m_effects.emitSignal(HotkeySignal::cancel);
+bool HotkeyRecognizer::cancelOnEscape(const KeyEvent& event) {
+    if (event.keyCode != KeyCodes::escape || event.type != KeyEvent::Type::keyDown || !m_isRecording) {
+        return false;
+    }
+    m_heldThroughCancel = m_isKeyDown && !m_specialKeyPressed;
+    m_keyDownTime.reset();
+    m_lastKeyUpTime.reset();
+    m_isRecording = false;
+    m_isToggleMode = false;
+    m_effects.emitSignal(HotkeySignal::cancel);
+    return true;
+}
+
+void HotkeyRecognizer::handleToggle(const KeyEvent& event) {
+    if (cancelOnEscape(event) || event.keyCode != m_keyCode) {
         return;
     }
-    if (event.keyCode != m_keyCode) {
+    bool isPress = false;
+    switch (event.type) {
+    case KeyEvent::Type::keyDown:
+        isPress = ((event.flags ^ m_modifiers) & ModifierFlags::bindingMask) == 0;
+        break;
+    case KeyEvent::Type::keyUp:
+        break;
+    case KeyEvent::Type::flagsChanged:
+        if (m_keyCode == KeyCodes::capsLock) {
+            isPress = event.isPress.value_or(!m_isKeyDown);
+        } else if (m_keyCode == KeyCodes::function) {
+            isPress = event.isPress.value_or((event.flags & ModifierFlags::function) != 0);
+        } else {
+            return;
+        }
+        break;
+    }
+    if (!isPress) {
+        m_isKeyDown = false;
+        return;
+    }
+    // A key held down repeats; only a new press counts.
+    if (m_isKeyDown || event.isRepeat) {
+        return;
+    }
+    m_isKeyDown = true;
+    m_isRecording = !m_isRecording;
+    m_effects.emitSignal(m_isRecording ? HotkeySignal::toggleOn : HotkeySignal::toggleOff);
+}
+
+void HotkeyRecognizer::handleOrdinary(const KeyEvent& event, double now) {
+    if (cancelOnEscape(event) || event.keyCode != m_keyCode) {
         return;
     }
     const bool modifiersMatch = ((event.flags ^ m_modifiers) & ModifierFlags::bindingMask) == 0;
@@ -61,7 +109,8 @@ void HotkeyRecognizer::handleOrdinary(const KeyEvent& event, double now) {
         }
         return;
     case KeyEvent::Type::keyDown:
-        if (modifiersMatch) {
+        // An auto-repeat never starts a recording, whatever the state says about the key.
+        if (modifiersMatch && !event.isRepeat) {
             handleOrdinaryKeyDown(now);
         }
         return;
@@ -72,6 +121,9 @@ void HotkeyRecognizer::handleOrdinary(const KeyEvent& event, double now) {
 
 void HotkeyRecognizer::handleOrdinaryKeyUp(double now) {
     m_isKeyDown = false;
+    if (std::exchange(m_heldThroughCancel, false)) {
+        return;
+    }
     if (!m_isRecording) {
         m_lastKeyUpTime = now;
         return;
@@ -105,6 +157,7 @@ void HotkeyRecognizer::handleOrdinaryKeyDown(double now) {
         return; // auto-repeat
     }
     m_isKeyDown = true;
+    m_heldThroughCancel = false;
     m_keyDownTime = now;
     if (m_isRecording) {
         return; // a press inside a latched recording; its release decides
@@ -215,6 +268,7 @@ void HotkeyRecognizer::reset() {
     m_keyDownTime.reset();
     m_lastSpecialKeyUpTime.reset();
     m_isKeyDown = false;
+    m_heldThroughCancel = false;
     m_isRecording = false;
     m_isToggleMode = false;
     m_specialKeyPressed = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HotkeySignal.h"
+#include "model/GestureMode.h"
 #include "model/HotkeyBinding.h"
 #include "ports/KeyEventSource.h"
 
@@ -12,7 +13,8 @@
 //
 // Two paths: ordinary keys go through the key-down/key-up rules with the double tap; the special
 // keys (fn, Caps Lock, F14) go through a hold-only path of their own while the special-key
-// listener is installed.
+// listener is installed. In toggle mode both paths are replaced by one rule: a press starts a
+// recording and the next press finishes it.
 class HotkeyRecognizer final {
 public:
     class Effects {
@@ -36,7 +38,7 @@ public:
 
     static bool isSpecialKey(qint64 keyCode);
 
-    void setBinding(qint64 keyCode, quint64 modifiers);
+    void setBinding(qint64 keyCode, quint64 modifiers, GestureMode gestureMode = GestureMode::pushToTalk);
     // Set while the special-key listener is installed, that is when the bound key was special at start.
     void setSpecialKeyListening(bool listening) { m_specialKeyListening = listening; }
 
@@ -48,6 +50,8 @@ public:
     void reset();
 
 private:
+    bool cancelOnEscape(const KeyEvent& event);
+    void handleToggle(const KeyEvent& event);
     void handleOrdinary(const KeyEvent& event, double now);
     void handleOrdinaryKeyUp(double now);
     void handleOrdinaryKeyDown(double now);
@@ -61,6 +65,7 @@ private:
     Effects& m_effects;
     qint64 m_keyCode = 0;
     quint64 m_modifiers = 0;
+    GestureMode m_gestureMode = GestureMode::pushToTalk;
     bool m_specialKeyListening = false;
 
     // Absent means "no time recorded": monotonic times may legitimately be near zero.
@@ -68,6 +73,8 @@ private:
     std::optional<double> m_keyDownTime;
     std::optional<double> m_lastSpecialKeyUpTime;
     bool m_isKeyDown = false;
+    // Escape ended the recording while the key was held: its release is not half of a double tap.
+    bool m_heldThroughCancel = false;
     bool m_isRecording = false;
     bool m_isToggleMode = false;
     bool m_specialKeyPressed = false;

@@ -7,6 +7,7 @@
 namespace KeyCodes {
 
 inline constexpr qint64 v = 9;
+inline constexpr qint64 y = 16;
 inline constexpr qint64 returnKey = 36;
 inline constexpr qint64 escape = 53;
 inline constexpr qint64 capsLock = 57;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ports/PermissionProbe.h"
+
 #include <QCoroTask>
 
 // What the desktop lets Orlavo do. Reading never prompts.
@@ -10,4 +12,9 @@ public:
     virtual bool isAccessibilityGranted() const = 0;
     virtual bool isMicrophoneGranted() const = 0;
     virtual QCoro::Task<bool> requestMicrophoneAccess() = 0;
+
+    // Both, without blocking the main thread where the platform's checks can wait.
+    virtual QCoro::Task<PermissionState> currentState() {
+        co_return PermissionState{isAccessibilityGranted(), isMicrophoneGranted()};
+    }
 };

@@ -81,6 +81,9 @@ QCoro::Task<Result<void>> PasteService::insertViaClipboard(QString text) {
     case TerminalEmulators::PasteChord::shiftInsert:
         posted = m_keySynthesizer.tapKey(KeyCodes::insert, ModifierFlags::shift);
         break;
+    case TerminalEmulators::PasteChord::controlY:
+        posted = m_keySynthesizer.tapKey(KeyCodes::y, ModifierFlags::control);
+        break;
     }
     const bool keep = holdsAnything(original) || (primary && holdsAnything(*primary));
     PendingRestore pending{Scheduler::invalidTimer, std::move(original), text, std::move(primary)};

@@ -13,3 +13,7 @@ bool PermissionService::isMicrophoneGranted() const {
 QCoro::Task<bool> PermissionService::requestMicrophoneAccess() {
     co_return co_await m_probe.requestMicrophoneAccess();
 }
+
+QCoro::Task<PermissionState> PermissionService::currentState() {
+    co_return co_await m_probe.probe();
+}

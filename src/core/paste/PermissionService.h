@@ -17,6 +17,7 @@ public:
     bool isAccessibilityGranted() const override;
     bool isMicrophoneGranted() const override;
     QCoro::Task<bool> requestMicrophoneAccess() override;
+    QCoro::Task<PermissionState> currentState() override;
 
 private:
     PermissionProbe& m_probe;

@@ -54,6 +54,14 @@ constexpr std::array<const char*, 7> shiftInsertTerminals{
     "xterm", "uxterm", "urxvt", "rxvt", "rxvt-unicode", "urxvtc", "aterm",
 };
 
+// Applications whose paste is the Emacs yank (GUI Emacs and its forks).
+constexpr std::array<const char*, 4> controlYApplications{
+    "emacs",
+    "xemacs",
+    "remacs",
+    "emacs-gtk",
+};
+
 template <std::size_t N>
 bool contains(const std::array<const char*, N>& names, const QString& name) {
     if (name.isEmpty()) {
@@ -77,6 +85,9 @@ bool matches(const std::array<const char*, N>& names, const FrontApplicationInfo
 namespace TerminalEmulators {
 
 PasteChord pasteChordFor(const FrontApplicationInfo& application) {
+    if (matches(controlYApplications, application)) {
+        return PasteChord::controlY;
+    }
     if (matches(shiftInsertTerminals, application)) {
         return PasteChord::shiftInsert;
     }

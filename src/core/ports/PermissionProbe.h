@@ -5,10 +5,24 @@
 
 #include <optional>
 
+// The two permissions a dictation needs, read together.
+struct PermissionState {
+    bool accessibilityTrusted = false;
+    bool microphoneAuthorized = false;
+
+    friend bool operator==(const PermissionState&, const PermissionState&) = default;
+};
+
 // What the platform lets this process do. Reading never prompts the user.
 class PermissionProbe {
 public:
     virtual ~PermissionProbe() = default;
+
+    // Both permissions, without blocking the caller's thread where the checks can wait (on a
+    // display or a sound server). This default suits probes that answer at once.
+    virtual QCoro::Task<PermissionState> probe() {
+        co_return PermissionState{isAccessibilityTrusted(), isMicrophoneAuthorized()};
+    }
 
     // Global key events can be observed and synthesised (X11: display reachable with XTest and XI2).
     virtual bool isAccessibilityTrusted() const = 0;

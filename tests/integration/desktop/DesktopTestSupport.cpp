@@ -154,7 +154,9 @@ bool TestWindow::start(const QString& windowClass, const QString& instance, cons
     }
     m_focusLosses = 0;
     m_presses = 0;
-    m_process->start(QStringLiteral(ORLAVO_TEST_WINDOW_PATH), arguments);
+    m_process->start(m_toolkit == Toolkit::qt ? QStringLiteral(ORLAVO_TEST_WINDOW_PATH)
+                                              : QStringLiteral(ORLAVO_GTK_FIELD_PATH),
+                     arguments);
     if (!m_process->waitForStarted(5000)) {
         return false;
     }
@@ -173,6 +175,20 @@ bool TestWindow::selectAll() {
     m_selected = false;
     m_process->write("select\n");
     return QTest::qWaitFor([this] { return m_selected; }, 5000);
+}
+
+bool TestWindow::deselect() {
+    return command("deselect", "deselected");
+}
+
+bool TestWindow::freeze(double seconds) {
+    return command("freeze " + QByteArray::number(seconds), "frozen");
+}
+
+bool TestWindow::command(const QByteArray& line, const QByteArray& acknowledgement) {
+    m_lastAcknowledgement.clear();
+    m_process->write(line + '\n');
+    return QTest::qWaitFor([&] { return m_lastAcknowledgement == acknowledgement; }, 5000);
 }
 
 void TestWindow::close() {
@@ -204,6 +220,8 @@ void TestWindow::readOutput() {
             ++m_presses;
         } else if (line == "selected") {
             m_selected = true;
+        } else if (line == "deselected" || line == "frozen") {
+            m_lastAcknowledgement = line;
         } else if (line.startsWith("text ")) {
             m_text = QUrl::fromPercentEncoding(line.mid(5));
         }

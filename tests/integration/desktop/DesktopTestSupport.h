@@ -62,10 +62,15 @@ private:
     _XDisplay* m_display = nullptr;
 };
 
-// The text window helper (orlavo_test_window) as a child process.
+// The text window helper as a child process: orlavo_test_window (a Qt text editor), or
+// orlavo_gtk_field.py (a GTK entry) with the same protocol.
 class TestWindow final {
 public:
+    enum class Toolkit { qt, gtk };
+
     TestWindow() = default;
+    explicit TestWindow(Toolkit toolkit)
+        : m_toolkit(toolkit) {}
     ~TestWindow();
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
@@ -77,7 +82,12 @@ public:
     void setPosition(const QPoint& topLeft) { m_position = topLeft; }
     bool waitForText(const QString& expected, int timeoutMs = 5000);
     bool selectAll();
+    // Clears the selection; the text and the focus stay (and a Qt window keeps owning PRIMARY).
+    bool deselect();
+    // The window stops answering anyone for that long; returns at once.
+    bool freeze(double seconds);
     void close();
+    qint64 processId() const { return m_process ? m_process->processId() : 0; }
 
     unsigned long windowId() const { return m_windowId; }
     QString text() const { return m_text; }
@@ -88,8 +98,12 @@ public:
 private:
     void readOutput();
 
+    bool command(const QByteArray& line, const QByteArray& acknowledgement);
+
+    Toolkit m_toolkit = Toolkit::qt;
     std::unique_ptr<QProcess> m_process;
     QByteArray m_buffer;
+    QByteArray m_lastAcknowledgement;
     unsigned long m_windowId = 0;
     QString m_text;
     bool m_active = false;

@@ -5,12 +5,15 @@
 //
 // Output lines: "window <id>" once shown, "active" / "inactive" as the focus comes and goes,
 // "text <percent-encoded content>" after every change, "pressed" for every mouse press. Input lines: "select"
-// (select everything: the window then owns the primary selection), "quit".
+// (select everything: the window then owns the primary selection), "deselect" (clear the selection;
+// the window keeps owning PRIMARY, as Qt applications do), "freeze SECONDS" (stop answering anyone
+// for that long), "quit".
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
+#include <QTextCursor>
 #include <QUrl>
 
 #include <cstdio>
@@ -88,6 +91,14 @@ int main(int argc, char* argv[]) {
                 QGuiApplication::clipboard()->setText(editor.textCursor().selectedText(),
                                                       QClipboard::Selection);
                 say("selected");
+            } else if (command == "deselect") {
+                QTextCursor cursor = editor.textCursor();
+                cursor.clearSelection();
+                editor.setTextCursor(cursor);
+                say("deselected");
+            } else if (command.startsWith("freeze ")) {
+                say("frozen");
+                ::usleep(static_cast<useconds_t>(command.mid(7).toDouble() * 1e6));
             } else if (command == "quit") {
                 QApplication::quit();
             }

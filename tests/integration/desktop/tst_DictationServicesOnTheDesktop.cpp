@@ -2,6 +2,7 @@
 // against the real X server and clipboard; the microphone's path is in tst_PulseAudioInput and the
 // end-to-end test.
 #include "DesktopTestSupport.h"
+#include "atspi/AtspiSelectedTextReader.h"
 #include "hotkey/HotkeyMonitor.h"
 #include "hotkey/KeyCodes.h"
 #include "input/SyntheticKeyLedger.h"
@@ -12,7 +13,7 @@
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
 #include "x11/X11KeyEventSource.h"
-#include "x11/X11SelectedTextReader.h"
+#include "x11/X11Properties.h"
 #include "x11/XTestKeySynthesizer.h"
 
 #include <QBuffer>
@@ -44,6 +45,7 @@ private Q_SLOTS:
     void holdingTheHotkeyRecords_data();
     void holdingTheHotkeyRecords();
     void aDoubleTapLatchesAndASecondOneEnds();
+    void inToggleModeFnStartsAndTheNextPressFinishes();
     void capsLockEndsWhereItBegan();
     void pastesAndPutsTheUsersClipboardBack();
     void pastesIntoATerminal();
@@ -56,9 +58,10 @@ private:
         return QTest::qWaitFor([&] { return m_signals.size() >= count; }, 10000);
     }
     // A running monitor on the real key feed; its signals, but for "ready", go to m_signals.
-    std::unique_ptr<HotkeyMonitor> startMonitor(qint64 keyCode, quint64 modifiers) {
-        auto monitor = std::make_unique<HotkeyMonitor>(
-            HotkeyBinding{keyCode, modifiers, GestureMode::pushToTalk}, *m_keys, *m_synthesizer, m_scheduler);
+    std::unique_ptr<HotkeyMonitor> startMonitor(qint64 keyCode, quint64 modifiers,
+                                                GestureMode mode = GestureMode::pushToTalk) {
+        auto monitor = std::make_unique<HotkeyMonitor>(HotkeyBinding{keyCode, modifiers, mode}, *m_keys,
+                                                       *m_synthesizer, m_scheduler);
         monitor->setOnSignal([this](HotkeySignal signal) {
             static const char* const names[] = {"ready",     "keyDown", "keyUp",   "toggleOn",
                                                 "toggleOff", "cancel",  "reEnable"};
@@ -149,6 +152,19 @@ void tst_DictationServicesOnTheDesktop::aDoubleTapLatchesAndASecondOneEnds() {
     monitor->stop();
 }
 
+void tst_DictationServicesOnTheDesktop::inToggleModeFnStartsAndTheNextPressFinishes() {
+    const auto monitor = startMonitor(KeyCodes::function, 0, GestureMode::toggle);
+    press("RCTL", true);
+    press("RCTL", false, 60);
+    QVERIFY(waitForSignals(1));
+    press("RCTL", true, 900);
+    press("RCTL", false, 60);
+    QVERIFY(waitForSignals(2));
+    QTest::qWait(100);
+    QCOMPARE(m_signals, QStringList({"toggleOn", "toggleOff"}));
+    monitor->stop();
+}
+
 void tst_DictationServicesOnTheDesktop::capsLockEndsWhereItBegan() {
     const bool before = capsLockIsOn(*m_client);
     const auto monitor = startMonitor(KeyCodes::capsLock, 0);
@@ -179,10 +195,11 @@ void tst_DictationServicesOnTheDesktop::pastesAndPutsTheUsersClipboardBack() {
     QVERIFY(png.open(QIODevice::WriteOnly) && image.save(&png, "PNG"));
     auto owner = std::make_unique<DesktopTest::SelectionOwner>(QStringLiteral("clipboard"),
                                                                QStringLiteral("image/png"), png.data());
+    AtspiSelectedTextReader selection([this] { return X11Properties::activeProcess(*m_connections); });
+    QTRY_VERIFY_WITH_TIMEOUT(selection.isListening(), 10000);
     DesktopTest::TestWindow window;
     QVERIFY(window.start(QStringLiteral("OrlavoNotepad"), QStringLiteral("orlavo-notepad")));
     QtClipboardPasteboard pasteboard(std::make_unique<X11ClipboardReader>(m_connections));
-    X11SelectedTextReader selection(m_connections);
     X11FrontApplication front(m_connections, {});
     PasteService paste(pasteboard, *m_synthesizer, selection, front, m_scheduler);
 
@@ -213,7 +230,7 @@ void tst_DictationServicesOnTheDesktop::pastesIntoATerminal() {
     DesktopTest::SelectionOwner selected(QStringLiteral("primary"), QStringLiteral("UTF8_STRING"),
                                          "selected before");
     QtClipboardPasteboard pasteboard(std::make_unique<X11ClipboardReader>(m_connections));
-    X11SelectedTextReader selection(m_connections);
+    AtspiSelectedTextReader selection({});
     PasteService paste(pasteboard, *m_synthesizer, selection, front, m_scheduler);
     QVERIFY(QCoro::waitFor(paste.insertViaClipboard(QStringLiteral("ls -la ~/"))).ok());
     QTRY_COMPARE_WITH_TIMEOUT(xterm.state(), QProcess::NotRunning, 10000);

@@ -2,21 +2,10 @@
 #include "TemporaryEnvironment.h"
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
-#include "x11/X11SelectedTextReader.h"
 
-#include <QCoroTask>
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <memory>
-
-namespace {
-
-std::optional<QString> readSelection(X11SelectedTextReader& reader) {
-    return QCoro::waitFor(reader.selectedText());
-}
-
-} // namespace
 
 class tst_X11FocusedWindow : public QObject {
     Q_OBJECT
@@ -26,8 +15,6 @@ private Q_SLOTS:
     void namesTheActiveApplication_data();
     void namesTheActiveApplication();
     void aWindowThatVanishedIsNoApplication();
-    void readsTheSelectionOfTheActiveApplicationOnly();
-    void anOwnerThatDoesNotAnswerIsNoSelection();
 
 private:
     TemporaryEnvironment m_applications;
@@ -90,50 +77,6 @@ void tst_X11FocusedWindow::aWindowThatVanishedIsNoApplication() {
     m_client->setActiveWindowProperty(window.windowId());
     QVERIFY(front.current().has_value());
     QCOMPARE(front.current()->displayName, QStringLiteral("Test Term"));
-}
-
-void tst_X11FocusedWindow::readsTheSelectionOfTheActiveApplicationOnly() {
-    X11SelectedTextReader reader(m_connections);
-    const std::optional<QString> text = QStringLiteral("  make this formal, ünïcode ✓ ");
-    DesktopTest::TestWindow window;
-    QVERIFY(window.start(QStringLiteral("OrlavoEditor"), QStringLiteral("orlavo-editor"), *text));
-    QCOMPARE(readSelection(reader), std::nullopt);
-    QVERIFY(window.selectAll());
-    QCOMPARE(readSelection(reader), text);
-
-    // Two questions at once get the one answer.
-    auto first = reader.selectedText();
-    auto second = reader.selectedText();
-    QCOMPARE(QCoro::waitFor(std::move(second)), text);
-    QCOMPARE(QCoro::waitFor(std::move(first)), text);
-
-    // Another window in front: the selection left behind in the first one is not the user's now.
-    DesktopTest::TestWindow other;
-    QVERIFY(other.start(QStringLiteral("OrlavoOther"), QStringLiteral("orlavo-other")));
-    QCOMPARE(readSelection(reader), std::nullopt);
-
-    // A selection owned by a program without a window in front is ignored too.
-    const DesktopTest::SelectionOwner owner(QStringLiteral("primary"), QStringLiteral("UTF8_STRING"),
-                                            "from elsewhere");
-    QCOMPARE(DesktopTest::readSelection(QStringLiteral("primary")), QByteArray("from elsewhere"));
-    QCOMPARE(readSelection(reader), std::nullopt);
-}
-
-void tst_X11FocusedWindow::anOwnerThatDoesNotAnswerIsNoSelection() {
-    X11SelectedTextReader reader(m_connections, 0.2);
-    // This client never reads its events, so it never answers the request for its selection.
-    const unsigned long window = m_client->createWindow("orlavo-silent", "OrlavoSilent");
-    m_client->activate(window);
-    QTRY_COMPARE(m_client->activeWindow(), window);
-    m_client->ownPrimarySelection(window);
-
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QCOMPARE(readSelection(reader), std::nullopt);
-    // It was asked and waited for (an immediate refusal takes a few milliseconds): the owner is
-    // the active window's client. A coarse timer may fire up to 5% early.
-    QCOMPARE_GE(elapsed.elapsed(), 150);
-    m_client->destroyWindow(window);
 }
 
 QTEST_MAIN(tst_X11FocusedWindow)

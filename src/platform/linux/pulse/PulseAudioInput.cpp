@@ -105,21 +105,20 @@ struct PulseAudioInput::Impl {
         pa_threaded_mainloop* m_loop;
     };
 
-    bool ensureLoop() {
-        if (loop) {
-            return true;
-        }
+    // Made once, by the constructor: the probe may run on another thread and must not race the
+    // main thread to create it. Later calls only say whether it exists.
+    bool ensureLoop() { return loop != nullptr; }
+
+    void createLoop() {
         loop = pa_threaded_mainloop_new();
         if (!loop) {
-            return false;
+            return;
         }
         pa_threaded_mainloop_set_name(loop, "orlavo-audio");
         if (pa_threaded_mainloop_start(loop) < 0) {
             pa_threaded_mainloop_free(loop);
             loop = nullptr;
-            return false;
         }
-        return true;
     }
 
     // Lock held. Starts connecting unless a usable context exists; false when that fails at once.
@@ -417,6 +416,7 @@ struct PulseAudioInput::Impl {
 
 PulseAudioInput::PulseAudioInput()
     : m_impl(std::make_unique<Impl>()) {
+    m_impl->createLoop();
     QObject::connect(&m_impl->startTimeout, &QTimer::timeout, &m_impl->owner, [this] {
         const quint64 timedOut = m_impl->pendingGeneration;
         m_impl->closeStream();

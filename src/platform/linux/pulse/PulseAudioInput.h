@@ -18,7 +18,8 @@ public:
     PulseAudioInput& operator=(const PulseAudioInput&) = delete;
     ~PulseAudioInput() override;
 
-    // Asks the server (at most a few seconds when it hangs; a round trip once connected).
+    // Asks the server (at most a few seconds when it hangs; a round trip once connected). Safe on
+    // any thread.
     bool isAuthorized() const override;
     QCoro::Task<Result<void>> start(BufferHandler onBuffer, FailureHandler onFailure) override;
     void stop() override;

@@ -11,14 +11,50 @@
 X11PermissionProbe::X11PermissionProbe(std::shared_ptr<X11ConnectionProvider> connections,
                                        const AudioInput& audioInput)
     : m_connections(std::move(connections))
-    , m_audioInput(audioInput) {}
+    , m_audioInput(audioInput) {
+    m_worker.setMaxThreadCount(1);
+}
+
+X11PermissionProbe::~X11PermissionProbe() {
+    m_worker.waitForDone();
+}
+
+QCoro::Task<PermissionState> X11PermissionProbe::probe() {
+    if (m_pending) {
+        const auto shared = *m_pending;
+        co_return co_await shared;
+    }
+    const PendingValue<PermissionState> pending;
+    m_pending = pending;
+    m_worker.start([this] {
+        QString whyNot;
+        const std::unique_ptr<X11Connection> connection = X11Connection::open(&whyNot);
+        const PermissionState state{connection && !keyboardProblemOn(*connection),
+                                    m_audioInput.isAuthorized()};
+        QMetaObject::invokeMethod(
+            &m_receiver,
+            [this, state] {
+                if (m_pending) {
+                    auto answered = std::move(*m_pending);
+                    m_pending.reset();
+                    answered.set(state);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    co_return co_await pending;
+}
 
 std::optional<QString> X11PermissionProbe::keyboardProblem(X11ConnectionProvider& connections) {
     X11Connection* connection = connections.get();
     if (!connection) {
         return connections.lastError();
     }
-    Display* display = connection->display();
+    return keyboardProblemOn(*connection);
+}
+
+std::optional<QString> X11PermissionProbe::keyboardProblemOn(X11Connection& connection) {
+    Display* display = connection.display();
     int opcode = 0;
     int event = 0;
     int error = 0;

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "async/PendingValue.h"
 #include "ports/PermissionProbe.h"
+
+#include <QObject>
+#include <QThreadPool>
 
 #include <memory>
 
 class AudioInput;
+class X11Connection;
 class X11ConnectionProvider;
 
 // On X11 nothing is granted per application: global keys can be heard and typed when the display
@@ -12,6 +17,15 @@ class X11ConnectionProvider;
 class X11PermissionProbe final : public PermissionProbe {
 public:
     X11PermissionProbe(std::shared_ptr<X11ConnectionProvider> connections, const AudioInput& audioInput);
+    // Waits for a probe still running on the worker.
+    ~X11PermissionProbe() override;
+    X11PermissionProbe(const X11PermissionProbe&) = delete;
+    X11PermissionProbe& operator=(const X11PermissionProbe&) = delete;
+
+    // On a worker thread with a display connection of its own: the X round trips and the sound
+    // server (which may hang for seconds) never hold up the main thread. Concurrent calls share one
+    // probe.
+    QCoro::Task<PermissionState> probe() override;
 
     bool isAccessibilityTrusted() const override;
     bool isMicrophoneAuthorized() const override;
@@ -26,6 +40,12 @@ public:
     static QString unsupportedReason(const QString& keyboardProblem);
 
 private:
+    static std::optional<QString> keyboardProblemOn(X11Connection& connection);
+
     std::shared_ptr<X11ConnectionProvider> m_connections;
     const AudioInput& m_audioInput;
+    // Receives the worker's answer on the main thread; gone with the probe.
+    QObject m_receiver;
+    QThreadPool m_worker;
+    std::optional<PendingValue<PermissionState>> m_pending;
 };

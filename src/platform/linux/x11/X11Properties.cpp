@@ -1,5 +1,7 @@
 #include "X11Properties.h"
 
+#include "X11ConnectionProvider.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <cstring>
@@ -82,6 +84,28 @@ std::optional<QString> text(X11Connection& connection, XID window, const char* p
 
 std::optional<XID> activeWindow(X11Connection& connection) {
     return window(connection, connection.rootWindow(), "_NET_ACTIVE_WINDOW");
+}
+
+std::optional<qint64> activeProcess(X11ConnectionProvider& connections) {
+    X11Connection* connection = connections.get();
+    if (!connection) {
+        return std::nullopt;
+    }
+    const auto active = activeWindow(*connection);
+    if (!active) {
+        return std::nullopt;
+    }
+    const auto value = read(*connection, *active, connection->atom("_NET_WM_PID"));
+    if (!value || value->type != XA_CARDINAL || value->format != 32 ||
+        value->data.size() < static_cast<qsizetype>(sizeof(long))) {
+        return std::nullopt;
+    }
+    long pid = 0;
+    std::memcpy(&pid, value->data.constData(), sizeof pid);
+    if (pid <= 0) {
+        return std::nullopt;
+    }
+    return static_cast<qint64>(pid);
 }
 
 } // namespace X11Properties

@@ -2,6 +2,8 @@
 
 #include "X11Connection.h"
 
+class X11ConnectionProvider;
+
 #include <QByteArray>
 #include <QString>
 
@@ -34,6 +36,10 @@ std::optional<QString> text(X11Connection& connection, XID window, const char* p
 // The EWMH active window (the client window the window manager gave the focus to); absent when
 // none is set or no EWMH window manager runs.
 std::optional<XID> activeWindow(X11Connection& connection);
+
+// The process id (_NET_WM_PID) of the EWMH active window; absent when there is none or it does not
+// say.
+std::optional<qint64> activeProcess(X11ConnectionProvider& connections);
 
 // Decodes text as sent in a property of that type (UTF8_STRING or STRING); absent for other types.
 std::optional<QString> decodeText(X11Connection& connection, const Property& property);
