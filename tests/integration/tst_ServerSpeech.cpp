@@ -1,3 +1,4 @@
+#include "RawHttp.h"
 #include "ServerProcess.h"
 #include "Speech.h"
 #include "WavBytes.h"
@@ -46,6 +47,7 @@ private Q_SLOTS:
     void editsNeedAChatEngine();
     void concurrentTranscriptionsAllAnswer();
     void memoryStaysFlat();
+    void busyDecodersAndAbsentClients();
 
 private:
     ServerProcess m_server{{twoDecoders, {}}};
@@ -145,6 +147,39 @@ void tst_ServerSpeech::memoryStaysFlat() {
     qInfo("resident memory: %s", qPrintable(figures));
     // 40 transcriptions of 1.2 s of audio are 3 MB of samples: any leak per request shows.
     QVERIFY2(warm > 0 && after - warm < 3 * 1024, qPrintable(figures));
+}
+
+void tst_ServerSpeech::busyDecodersAndAbsentClients() {
+    ServerProcess server{{R"({"localDecoders": 1, "decoderWaitSeconds": 1})", {}}};
+    QString failure;
+    QVERIFY2(server.start(&failure), qPrintable(failure));
+    const QByteArray minute = WavBytes::tone({}, 60, 300);
+    const QByteArray moment = WavBytes::tone({}, 0.3);
+
+    // While the one decoder works on a long recording, another request waits a bounded time and is
+    // told why, with the status the app retries on.
+    int longStatus = 0;
+    std::thread longClient([&] {
+        const auto answer = server.postAudio(minute);
+        longStatus = answer ? answer->status : -1;
+    });
+    Result<PTTTranscribeResponse> refused = transcribe(server, moment);
+    for (int attempt = 0; attempt < 20 && refused.ok(); ++attempt) {
+        refused = transcribe(server, moment);
+    }
+    longClient.join();
+    QCOMPARE(longStatus, 200);
+    QVERIFY(!refused.ok() && refused.error().code == 503);
+    QVERIFY2(refused.error().description.startsWith(u"503"_s), qPrintable(refused.error().description));
+
+    // A client that hangs up frees the decoder within a few seconds of audio, not at the end of it.
+    const std::string head = "POST /v1/ptt/transcribe HTTP/1.1\r\nHost: t\r\nAuthorization: Bearer " +
+                             server.token() + "\r\nContent-Length: " + std::to_string(minute.size()) +
+                             "\r\n\r\n";
+    RawHttp::send(server.port(), head + minute.toStdString(), std::chrono::milliseconds(500));
+    const auto next = transcribe(server, moment);
+    QVERIFY2(next.ok(), next.ok() ? "" : qPrintable(next.error().description));
+    QTRY_VERIFY(server.log().contains(" 499 "));
 }
 
 QTEST_GUILESS_MAIN(tst_ServerSpeech)

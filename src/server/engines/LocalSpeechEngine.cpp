@@ -1,5 +1,7 @@
 #include "LocalSpeechEngine.h"
 
+#include "service/ServiceError.h"
+
 #include <sstream>
 
 namespace {
@@ -25,26 +27,32 @@ std::string capitaliseFirstPerson(const std::string& words) {
 } // namespace
 
 Result<std::unique_ptr<LocalSpeechEngine>> LocalSpeechEngine::create(const std::string& modelDirectory,
-                                                                     int maxDecoders) {
+                                                                     int maxDecoders,
+                                                                     std::chrono::milliseconds maxWait) {
     auto first = SphinxDecoder::create(modelDirectory);
     if (!first) {
         return first.error();
     }
     return std::unique_ptr<LocalSpeechEngine>(
-        new LocalSpeechEngine(modelDirectory, std::max(1, maxDecoders), std::move(first).value()));
+        new LocalSpeechEngine(modelDirectory, std::max(1, maxDecoders), maxWait, std::move(first).value()));
 }
 
 LocalSpeechEngine::LocalSpeechEngine(std::string modelDirectory, int maxDecoders,
-                                     std::unique_ptr<SphinxDecoder> first)
+                                     std::chrono::milliseconds maxWait, std::unique_ptr<SphinxDecoder> first)
     : m_modelDirectory(std::move(modelDirectory))
     , m_maxDecoders(maxDecoders)
+    , m_maxWait(maxWait)
     , m_created(1) {
     m_idle.push_back(std::move(first));
 }
 
 Result<std::unique_ptr<SphinxDecoder>> LocalSpeechEngine::acquire() {
     std::unique_lock lock(m_mutex);
-    m_released.wait(lock, [this] { return !m_idle.empty() || m_created < m_maxDecoders; });
+    // Bounded, since the waiting request holds a worker all the while.
+    if (!m_released.wait_for(lock, m_maxWait,
+                             [this] { return !m_idle.empty() || m_created < m_maxDecoders; })) {
+        return ServiceError::make(503, "every offline decoder is busy; try again shortly");
+    }
     if (!m_idle.empty()) {
         auto decoder = std::move(m_idle.back());
         m_idle.pop_back();
@@ -74,7 +82,7 @@ Result<Transcript> LocalSpeechEngine::transcribe(const TranscriptionJob& job) {
     if (!decoder) {
         return decoder.error();
     }
-    auto words = decoder.value()->decode(job.audio.samples);
+    auto words = decoder.value()->decode(job.audio.samples, job.cancelled);
     release(std::move(decoder).value());
     if (!words) {
         return words.error();

@@ -3,6 +3,7 @@
 #include "SphinxDecoder.h"
 #include "TranscriptionEngine.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -15,8 +16,10 @@
 // decoders than cores only run slower. Requests beyond that wait for a free decoder.
 class LocalSpeechEngine final : public TranscriptionEngine {
 public:
-    static Result<std::unique_ptr<LocalSpeechEngine>> create(const std::string& modelDirectory,
-                                                             int maxDecoders);
+    // A request waits at most `maxWait` for a free decoder, then is answered 503.
+    static Result<std::unique_ptr<LocalSpeechEngine>>
+    create(const std::string& modelDirectory, int maxDecoders,
+           std::chrono::milliseconds maxWait = std::chrono::seconds(15));
     LocalSpeechEngine(const LocalSpeechEngine&) = delete;
     LocalSpeechEngine& operator=(const LocalSpeechEngine&) = delete;
 
@@ -26,13 +29,15 @@ public:
     int decodersLoaded() const;
 
 private:
-    LocalSpeechEngine(std::string modelDirectory, int maxDecoders, std::unique_ptr<SphinxDecoder> first);
+    LocalSpeechEngine(std::string modelDirectory, int maxDecoders, std::chrono::milliseconds maxWait,
+                      std::unique_ptr<SphinxDecoder> first);
 
     Result<std::unique_ptr<SphinxDecoder>> acquire();
     void release(std::unique_ptr<SphinxDecoder> decoder);
 
     const std::string m_modelDirectory;
     const int m_maxDecoders;
+    const std::chrono::milliseconds m_maxWait;
     mutable std::mutex m_mutex;
     std::condition_variable m_released;
     std::vector<std::unique_ptr<SphinxDecoder>> m_idle;

@@ -3,6 +3,7 @@
 #include "common/Result.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -20,8 +21,10 @@ public:
     SphinxDecoder(const SphinxDecoder&) = delete;
     SphinxDecoder& operator=(const SphinxDecoder&) = delete;
 
-    // The words heard in one whole utterance, lower case, separated by single spaces.
-    Result<std::string> decode(std::span<const std::int16_t> samples);
+    // The words heard in one whole utterance, lower case, separated by single spaces. Between
+    // pieces of the audio it asks `cancelled`, and gives up (status 499) when it says so.
+    Result<std::string> decode(std::span<const std::int16_t> samples,
+                               const std::function<bool()>& cancelled = {});
 
 private:
     SphinxDecoder(cmd_ln_s* config, ps_decoder_s* decoder)
