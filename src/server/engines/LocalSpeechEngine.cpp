@@ -46,12 +46,21 @@ LocalSpeechEngine::LocalSpeechEngine(std::string modelDirectory, int maxDecoders
     m_idle.push_back(std::move(first));
 }
 
-Result<std::unique_ptr<SphinxDecoder>> LocalSpeechEngine::acquire() {
+Result<std::unique_ptr<SphinxDecoder>> LocalSpeechEngine::acquire(const std::function<bool()>& cancelled) {
     std::unique_lock lock(m_mutex);
-    // Bounded, since the waiting request holds a worker all the while.
-    if (!m_released.wait_for(lock, m_maxWait,
-                             [this] { return !m_idle.empty() || m_created < m_maxDecoders; })) {
-        return ServiceError::make(503, "every offline decoder is busy; try again shortly");
+    // Bounded, since the waiting request holds a worker all the while; a request whose client
+    // has gone stops waiting at once.
+    const auto until = std::chrono::steady_clock::now() + m_maxWait;
+    while (m_idle.empty() && m_created >= m_maxDecoders) {
+        if (cancelled && cancelled()) {
+            return ServiceError::make(499, "the client closed the connection before the answer");
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until) {
+            return ServiceError::make(503, "every offline decoder is busy; try again shortly");
+        }
+        m_released.wait_for(
+            lock, std::min<std::chrono::steady_clock::duration>(until - now, std::chrono::milliseconds(100)));
     }
     if (!m_idle.empty()) {
         auto decoder = std::move(m_idle.back());
@@ -78,7 +87,7 @@ void LocalSpeechEngine::release(std::unique_ptr<SphinxDecoder> decoder) {
 }
 
 Result<Transcript> LocalSpeechEngine::transcribe(const TranscriptionJob& job) {
-    auto decoder = acquire();
+    auto decoder = acquire(job.cancelled);
     if (!decoder) {
         return decoder.error();
     }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,7 +20,7 @@ public:
     // A request waits at most `maxWait` for a free decoder, then is answered 503.
     static Result<std::unique_ptr<LocalSpeechEngine>>
     create(const std::string& modelDirectory, int maxDecoders,
-           std::chrono::milliseconds maxWait = std::chrono::seconds(15));
+           std::chrono::milliseconds maxWait = std::chrono::seconds(45));
     LocalSpeechEngine(const LocalSpeechEngine&) = delete;
     LocalSpeechEngine& operator=(const LocalSpeechEngine&) = delete;
 
@@ -32,7 +33,7 @@ private:
     LocalSpeechEngine(std::string modelDirectory, int maxDecoders, std::chrono::milliseconds maxWait,
                       std::unique_ptr<SphinxDecoder> first);
 
-    Result<std::unique_ptr<SphinxDecoder>> acquire();
+    Result<std::unique_ptr<SphinxDecoder>> acquire(const std::function<bool()>& cancelled);
     void release(std::unique_ptr<SphinxDecoder> decoder);
 
     const std::string m_modelDirectory;

@@ -73,18 +73,14 @@ Result<std::string> SphinxDecoder::decode(std::span<const std::int16_t> samples,
     if (ps_start_utt(m_decoder) < 0) {
         return ServiceError::make(500, "the offline recogniser could not start an utterance");
     }
-    // The whole utterance at once, one piece after another so a cancelled request stops within
-    // a few seconds of audio.
-    constexpr std::size_t piece = 16000 * 4;
-    int searched = 0;
-    for (std::size_t at = 0; at < samples.size() && searched >= 0; at += piece) {
-        if (cancelled && cancelled()) {
-            ps_end_utt(m_decoder);
-            return ServiceError::make(499, "the client closed the connection before the answer");
-        }
-        const std::size_t count = std::min(piece, samples.size() - at);
-        searched = ps_process_raw(m_decoder, samples.data() + at, count, FALSE, FALSE);
+    // One call for the whole utterance: batch normalisation needs all of it, and feeding pieces
+    // switches pocketsphinx to its live estimate, which recognises markedly worse. So the request
+    // can only be given up before decoding starts.
+    if (cancelled && cancelled()) {
+        ps_end_utt(m_decoder);
+        return ServiceError::make(499, "the client closed the connection before the answer");
     }
+    const int searched = ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
     if (ps_end_utt(m_decoder) < 0 || searched < 0) {
         return ServiceError::make(500, "the offline recogniser failed on this recording");
     }

@@ -21,8 +21,8 @@ public:
     SphinxDecoder(const SphinxDecoder&) = delete;
     SphinxDecoder& operator=(const SphinxDecoder&) = delete;
 
-    // The words heard in one whole utterance, lower case, separated by single spaces. Between
-    // pieces of the audio it asks `cancelled`, and gives up (status 499) when it says so.
+    // The words heard in one whole utterance, lower case, separated by single spaces. Gives up
+    // (status 499) without decoding when `cancelled` says so.
     Result<std::string> decode(std::span<const std::int16_t> samples,
                                const std::function<bool()>& cancelled = {});
 
