@@ -17,9 +17,9 @@
 #include "update/UpdateService.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QPointer>
 #include <QQmlContext>
-#include <QDesktopServices>
 #include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
 

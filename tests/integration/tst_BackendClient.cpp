@@ -13,6 +13,9 @@
 #include <QTest>
 
 #include <memory>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -80,6 +83,10 @@ private Q_SLOTS:
     void answers_data();
     void answers();
     void transportFailures();
+    void controlCharactersNeverArrive();
+    void othersServersGetNothing_data();
+    void othersServersGetNothing();
+    void redirectsStayOnTheServer();
     void warmUpAndUploadShareOneConnection();
     void destroyingTheClientEndsItsCalls();
 };
@@ -133,21 +140,27 @@ void tst_BackendClient::tokenChoice_data() {
     QTest::addColumn<QString>("backendToken");     // "-": not stored
     QTest::addColumn<QByteArray>("tokenFile");     // empty: no file
     QTest::addColumn<QString>("host");             // of the service
+    QTest::addColumn<QString>("served");           // the server's address file, %1 its port; "-": none
     QTest::addColumn<QByteArray>("authorization"); // empty: none sent
 
     const QByteArray file = "  srv-token \nsecond line\n";
     const QString none = "-";
     const QString loopback = "127.0.0.1";
-    QTest::newRow("API key first") << "key" << none << file << loopback << QByteArray("Bearer key");
+    const QString here = "127.0.0.1:%1\n";
+    QTest::newRow("API key first") << "key" << none << file << loopback << here << QByteArray("Bearer key");
     QTest::newRow("empty API key") << ""
-                                   << "tok" << file << loopback << QByteArray("Bearer tok");
+                                   << "tok" << file << loopback << here << QByteArray("Bearer tok");
     QTest::newRow("server's file on loopback")
-        << none << none << file << loopback << QByteArray("Bearer srv-token");
-    QTest::newRow("server's file on localhost")
-        << none << "" << file << "LocalHost" << QByteArray("Bearer srv-token");
-    QTest::newRow("no file") << none << none << QByteArray() << loopback << QByteArray();
+        << none << none << file << loopback << here << QByteArray("Bearer srv-token");
+    QTest::newRow("server's file on localhost, server on every address")
+        << none << "" << file << "LocalHost"
+        << "0.0.0.0:%1" << QByteArray("Bearer srv-token");
+    QTest::newRow("server's file, another loopback port")
+        << none << none << file << loopback << "127.0.0.1:1" << QByteArray();
+    QTest::newRow("server's file, no address") << none << none << file << loopback << none << QByteArray();
+    QTest::newRow("no file") << none << none << QByteArray() << loopback << here << QByteArray();
     QTest::newRow("blank file") << ""
-                                << "" << QByteArray(" \n\n") << loopback << QByteArray();
+                                << "" << QByteArray(" \n\n") << loopback << here << QByteArray();
 }
 
 void tst_BackendClient::tokenChoice() {
@@ -155,6 +168,7 @@ void tst_BackendClient::tokenChoice() {
     QFETCH(QString, backendToken);
     QFETCH(QByteArray, tokenFile);
     QFETCH(QString, host);
+    QFETCH(QString, served);
     QFETCH(QByteArray, authorization);
 
     TemporaryEnvironment environment;
@@ -171,6 +185,9 @@ void tst_BackendClient::tokenChoice() {
     }
     Service service([&] { return BackendToken::fromCredentials(keychain); },
                     {.serverTokenFile = file.fileName()});
+    if (served != QLatin1String("-")) {
+        environment.write("server-address", served.arg(service.server.port()).toUtf8());
+    }
     service.settings.backendBaseURL = QStringLiteral("http://%1:%2").arg(host).arg(service.server.port());
     service.server.fallback = {200, healthAnswer};
 
@@ -232,6 +249,68 @@ void tst_BackendClient::transportFailures() {
                  (PTTError{ErrorDomain::network, -1000, "unsupported URL"}));
     }
     QVERIFY(untouched.requests.isEmpty());
+}
+
+void tst_BackendClient::controlCharactersNeverArrive() {
+    // An escape sequence pasted into a terminal is acted on: none survives, tab and line feed do.
+    Service service;
+    service.server.fallback = {
+        200, R"({"text":"\u001b]0;x\u0007red\u009b1m\r\nnext\tline\u007f","requestId":"c"})"};
+    QCOMPARE(service.transcribe()->text, u"]0;xred1m\nnext\tline"_s);
+    QCOMPARE(finish(service.client->edit({}))->text, u"]0;xred1m\nnext\tline"_s);
+}
+
+void tst_BackendClient::othersServersGetNothing_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("address"); // the listening socket's, as the kernel writes it
+    QTest::addColumn<uint>("owner");      // added to our uid
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("ours") << "tcp"
+                          << "0100007F" << 0u << false;
+    QTest::newRow("another user's on 127.0.0.1") << "tcp"
+                                                 << "0100007F" << 1u << true;
+    QTest::newRow("another user's on every address") << "tcp"
+                                                     << "00000000" << 1u << true;
+    QTest::newRow("another user's on ::1") << "tcp6"
+                                           << "00000000000000000000000001000000" << 1u << true;
+    QTest::newRow("another user's on another address") << "tcp"
+                                                       << "0501A8C0" << 1u << false;
+}
+
+void tst_BackendClient::othersServersGetNothing() {
+    QFETCH(QString, table);
+    QFETCH(QString, address);
+    QFETCH(uint, owner);
+    QFETCH(bool, refused);
+    TemporaryEnvironment tables;
+    Service service([] { return std::optional<QString>("secret"); });
+    const QString row =
+        u"   0: %1:%2 00000000:0000 0A 00000000:00000000 00:00000000 00000000 %3 0 4242 1\n"_s.arg(
+            address, QString::number(service.server.port(), 16).toUpper().rightJustified(4, u'0'),
+            QString::number(::getuid() + owner));
+    tables.write(table,
+                 "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid\n" +
+                     row.toLatin1());
+    BackendClientOptions options{.serverTokenFile = {}, .socketTables = tables.path()};
+    options.networkAccessManager = &service.network;
+    BackendClient client([&service] { return service.settings; },
+                         [] { return std::optional<QString>("secret"); }, options);
+    service.server.fallback = {200, healthAnswer};
+
+    const auto health = finish(client.health());
+    QCOMPARE(health.ok(), !refused);
+    QCOMPARE(service.server.requests.size(), refused ? 0 : 1);
+    QVERIFY(health.ok() || health.error().description.contains(u"another user"_s));
+}
+
+void tst_BackendClient::redirectsStayOnTheServer() {
+    // The token must not follow a redirect to whoever it names.
+    Service service([] { return std::optional<QString>("secret"); });
+    LoopbackHttpServer elsewhere;
+    elsewhere.fallback = {200, healthAnswer};
+    service.server.fallback = {307, {}, {{"Location", elsewhere.url("/v1/ptt/health").toUtf8()}}};
+    QVERIFY(!finish(service.client->health()).ok());
+    QVERIFY(elsewhere.requests.isEmpty());
 }
 
 void tst_BackendClient::warmUpAndUploadShareOneConnection() {

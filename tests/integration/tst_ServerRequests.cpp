@@ -19,12 +19,13 @@ std::string request(const std::string& head, const std::string& body) {
 }
 
 ServerProcess::Options withUpstream(const std::string& upstream) {
-    return {QByteArray::fromStdString(nlohmann::json{{"engine", "openai"},
-                                                     {"upstreamUrl", upstream},
-                                                     {"editModel", "stand-in-chat"},
-                                                     {"maxAudioBytes", 1 << 20},
-                                                     {"requestTimeoutSeconds", 1}}
-                                          .dump()),
+    return {QByteArray::fromStdString(nlohmann::json{
+                {"engine", "openai"},
+                {"upstreamUrl", upstream},
+                {"editModel", "stand-in-chat"},
+                {"maxAudioBytes", 1 << 20},
+                {"requestTimeoutSeconds", 1},
+                {"workers", 2}}.dump()),
             {}};
 }
 
@@ -42,6 +43,10 @@ private Q_SLOTS:
     void badInput();
     void oversizedBodyIsRefusedBeforeItArrives();
     void slowClientsTimeOut();
+    void headIsBoundedBeforeTheToken_data();
+    void headIsBoundedBeforeTheToken();
+    void idleClientsHoldNoWorker();
+    void secondServerOnThePortExits();
     void logLinesCarryNoContent();
     void tokenFileIsKeptAcrossRestarts();
     void configuredTokenReplacesTheFile();
@@ -109,6 +114,9 @@ void tst_ServerRequests::badInput_data() {
         "x-ptt-prompt holds a control character");
     row("tab in the language hint", wav(good).insert(transcribe.size(), "x-ptt-language-hint: e\tn\r\n"), 400,
         "x-ptt-language-hint holds a control character");
+    // 320 KB under the byte limit, but 40 s of 8-bit 8 kHz would take 2.5 MB once converted.
+    row("longer than the byte limit allows", wav(WavBytes::tone({1, 1, 8000, 8}, 40)), 413,
+        "over the limit of 33 s");
 
     row("edit not JSON", request(edit, "{mode: backtrack"), 400, "bad edit request");
     row("backtrack without the previous text",
@@ -170,6 +178,59 @@ void tst_ServerRequests::slowClientsTimeOut() {
     QVERIFY(stalledBody.closedByServer);
     QVERIFY2(RawHttp::send(m_server.port(), head("/v1/ptt/transcribe"), 10s, untilClosed).closedByServer,
              "a request whose headers never end is dropped");
+    expectServing();
+}
+
+void tst_ServerRequests::headIsBoundedBeforeTheToken_data() {
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<int>("status");
+    const std::string start = "POST /v1/ptt/transcribe HTTP/1.1\r\nHost: t\r\n";
+    const auto headers = [](int count) {
+        std::string lines;
+        for (int i = 0; i < count; ++i) {
+            lines += "X-Filler-" + std::to_string(i) + ": " + std::string(100, 'v') + "\r\n";
+        }
+        return lines;
+    };
+    QTest::newRow("one endless line")
+        << QByteArray::fromStdString(start + "X-Long: " + std::string(40000, 'a')) << 431;
+    QTest::newRow("too many headers") << QByteArray::fromStdString(start + headers(150) + "\r\n") << 431;
+    QTest::newRow("many headers, within the limits")
+        << QByteArray::fromStdString(start + headers(90) + "\r\n") << 401;
+}
+
+void tst_ServerRequests::headIsBoundedBeforeTheToken() {
+    QFETCH(QByteArray, raw);
+    QFETCH(int, status);
+    const bool refused = status == 431;
+    const auto exchange = RawHttp::send(m_server.port(), raw.toStdString(), 5s, refused);
+    QCOMPARE(exchange.status(), status);
+    QVERIFY(!refused || exchange.closedByServer);
+    expectServing();
+}
+
+void tst_ServerRequests::idleClientsHoldNoWorker() {
+    // Ten times as many silent or half-sent requests as workers: a health check and a real request
+    // are still answered, long before any of them times out.
+    std::vector<std::unique_ptr<RawHttp::OpenConnection>> held;
+    for (int i = 0; i < 10; ++i) {
+        held.push_back(std::make_unique<RawHttp::OpenConnection>(m_server.port(), ""));
+        held.push_back(std::make_unique<RawHttp::OpenConnection>(m_server.port(), head("/v1/ptt/edit")));
+    }
+    auto client = m_server.client();
+    client->set_read_timeout(3s);
+    const auto health = client->Get("/v1/ptt/health");
+    QVERIFY(health && health->status == 200);
+    const auto edit =
+        m_server.postEdit(R"({"mode":"self_correction","inputText":"one two three","polishLevel":"off"})");
+    QVERIFY(edit && edit->status == 200);
+}
+
+void tst_ServerRequests::secondServerOnThePortExits() {
+    ServerProcess second(withUpstream(m_upstream.baseUrl()));
+    QByteArray output;
+    QCOMPARE(second.runToCompletion({u"--listen"_s, u"127.0.0.1:%1"_s.arg(m_server.port())}, &output), 1);
+    QVERIFY2(output.contains("already in use"), output.constData());
     expectServing();
 }
 

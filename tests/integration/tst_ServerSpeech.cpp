@@ -1,3 +1,4 @@
+#include "RawHttp.h"
 #include "ServerProcess.h"
 #include "Speech.h"
 #include "WavBytes.h"
@@ -6,7 +7,10 @@
 
 #include <QTest>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -16,7 +20,8 @@ namespace {
 
 const QString meeting = u"the meeting starts at ten in the morning"_s;
 const QString reports = u"please send the reports to the team on friday morning"_s;
-const QByteArray twoDecoders = R"({"localDecoders": 2})";
+// Sixteen clients at once on a busy machine may wait long for the two decoders.
+const QByteArray twoDecoders = R"({"localDecoders": 2, "decoderWaitSeconds": 600})";
 
 Result<PTTTranscribeResponse> transcribe(ServerProcess& server, const QByteArray& wav,
                                          const std::string& language = {}) {
@@ -46,6 +51,7 @@ private Q_SLOTS:
     void editsNeedAChatEngine();
     void concurrentTranscriptionsAllAnswer();
     void memoryStaysFlat();
+    void busyDecodersAndAbsentClients();
 
 private:
     ServerProcess m_server{{twoDecoders, {}}};
@@ -145,6 +151,41 @@ void tst_ServerSpeech::memoryStaysFlat() {
     qInfo("resident memory: %s", qPrintable(figures));
     // 40 transcriptions of 1.2 s of audio are 3 MB of samples: any leak per request shows.
     QVERIFY2(warm > 0 && after - warm < 3 * 1024, qPrintable(figures));
+}
+
+void tst_ServerSpeech::busyDecodersAndAbsentClients() {
+    ServerProcess server{{R"({"localDecoders": 1, "decoderWaitSeconds": 1})", {}}};
+    QString failure;
+    QVERIFY2(server.start(&failure), qPrintable(failure));
+    // Ten minutes of noise keep the one decoder busy for seconds.
+    QByteArray noise(16000 * 2 * 600, Qt::Uninitialized);
+    std::mt19937 random(7);
+    std::generate(noise.begin(), noise.end(), [&random] { return char(random()); });
+    const QByteArray tenMinutes = WavBytes::file({}, noise);
+    const QByteArray moment = WavBytes::tone({}, 0.3);
+
+    std::atomic<int> longStatus{0};
+    std::thread longClient([&] {
+        const auto answer = server.postAudio(tenMinutes);
+        longStatus = answer ? answer->status : -1;
+    });
+    // Meanwhile another request waits a bounded time and is told why, with the status the app
+    // retries on.
+    Result<PTTTranscribeResponse> refused = transcribe(server, moment);
+    while (longStatus == 0 && refused.ok()) {
+        refused = transcribe(server, moment);
+    }
+    // A client that hangs up while its request waits is never decoded: the wait ends at once (499
+    // in the log), not at the limit.
+    const std::string head = "POST /v1/ptt/transcribe HTTP/1.1\r\nHost: t\r\nAuthorization: Bearer " +
+                             server.token() + "\r\nContent-Length: " + std::to_string(moment.size()) +
+                             "\r\n\r\n";
+    RawHttp::send(server.port(), head + moment.toStdString(), std::chrono::milliseconds(300));
+    longClient.join();
+    QCOMPARE(longStatus.load(), 200);
+    QVERIFY(!refused.ok() && refused.error().code == 503);
+    QVERIFY2(refused.error().description.startsWith(u"503"_s), qPrintable(refused.error().description));
+    QTRY_VERIFY2(server.log().contains(" 499 "), server.log().constData());
 }
 
 QTEST_GUILESS_MAIN(tst_ServerSpeech)

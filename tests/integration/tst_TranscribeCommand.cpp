@@ -1,6 +1,7 @@
 #include "LoopbackHttpServer.h"
 #include "TemporaryEnvironment.h"
 #include "TestWav.h"
+#include "backend/BackendToken.h"
 #include "paths/AppPaths.h"
 #include "settings/JsonFileKeyValueStore.h"
 #include "settings/SettingsStore.h"
@@ -90,6 +91,8 @@ void tst_TranscribeCommand::fileThroughThePipeline() {
         server.stop();
     }
     environment.write(AppPaths::serverTokenFile(), "server-secret\n");
+    environment.write(BackendToken::serverAddressFile(AppPaths::serverTokenFile()),
+                      "127.0.0.1:" + QByteArray::number(server.port()) + "\n");
     const QByteArray settingsBefore = TemporaryEnvironment::read(AppPaths::defaultsFile());
     const QByteArray wav = TestWav::mono16k(1.0, amplitude);
     const QString wavPath = environment.write("take 1.wav", wav);

@@ -34,16 +34,38 @@ bool complete(const Exchange& exchange) {
     return field == std::string::npos || exchange.body().size() >= std::stoul(head.substr(field + 17));
 }
 
-} // namespace
-
-Exchange send(int port, const std::string& request, std::chrono::milliseconds wait, bool untilClosed) {
-    Exchange exchange;
+int connectTo(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(std::uint16_t(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+OpenConnection::OpenConnection(int port, const std::string& start)
+    : m_fd(connectTo(port)) {
+    if (m_fd >= 0 && !start.empty()) {
+        ::send(m_fd, start.data(), start.size(), MSG_NOSIGNAL);
+    }
+}
+
+OpenConnection::~OpenConnection() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+Exchange send(int port, const std::string& request, std::chrono::milliseconds wait, bool untilClosed) {
+    Exchange exchange;
+    const int fd = connectTo(port);
+    if (fd >= 0) {
         // Every request fits the socket buffers, so this returns even when the server stops reading.
         ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
         const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -62,8 +84,8 @@ Exchange send(int port, const std::string& request, std::chrono::milliseconds wa
             }
             exchange.response.append(buffer, std::size_t(got));
         }
+        ::close(fd);
     }
-    ::close(fd);
     return exchange;
 }
 

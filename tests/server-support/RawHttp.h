@@ -20,4 +20,16 @@ struct Exchange {
 // client that still has more to send.
 Exchange send(int port, const std::string& request, std::chrono::milliseconds wait, bool untilClosed = false);
 
+// A connection to the loopback port that has sent `start` and stays open until `close` is called.
+class OpenConnection {
+public:
+    OpenConnection(int port, const std::string& start);
+    ~OpenConnection();
+    OpenConnection(const OpenConnection&) = delete;
+    OpenConnection& operator=(const OpenConnection&) = delete;
+
+private:
+    int m_fd;
+};
+
 } // namespace RawHttp

@@ -321,7 +321,7 @@ void tst_PTTAppStateHousekeeping::warmUpUsesTheLiveBaseURL() {
     state.setSettings(settings); // not saved yet
     rig.send(HotkeySignal::keyDown);
     rig.send(HotkeySignal::cancel);
-    QCOMPARE(rig.backend.warmUps, QList<QUrl>({QUrl("http://127.0.0.1:47321/v1/ptt/health"),
+    QCOMPARE(rig.backend.warmUps, QList<QUrl>({QUrl("http://127.0.0.1:27321/v1/ptt/health"),
                                                QUrl("https://speech.example//v1/ptt/health")}));
 
     // A base URL that is no URL warms nothing up, and the recording goes on, its levels shown.

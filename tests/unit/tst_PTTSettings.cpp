@@ -72,8 +72,14 @@ void tst_PTTSettings::fullRecordRoundTripsInFieldOrder() {
     // The defaults leave out the absent bookmark and never write the legacy switch.
     const QByteArray defaults = PTTSettings::makeDefault().toJson();
     QVERIFY(!defaults.contains("notesPathBookmark") && !defaults.contains("autoEditEnabled"));
-    const QByteArray loopback = R"("backendBaseURL":"http://127.0.0.1:47321")";
+    const QByteArray loopback = R"("backendBaseURL":"http://127.0.0.1:27321")";
     QVERIFY(defaults.contains(loopback));
+
+    // The former default port lies in the ephemeral range; a record that kept it follows the server.
+    for (const QByteArray former : {"http://127.0.0.1:47321", "http://127.0.0.1:47321/"}) {
+        const QByteArray stored = QByteArray(document({})).replace("https://api.example.test", former);
+        QCOMPARE(PTTSettings::fromJson(stored)->backendBaseURL, PTTSettings::defaultBackendBaseURL);
+    }
 }
 
 void tst_PTTSettings::decoding_data() {

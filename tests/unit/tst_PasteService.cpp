@@ -59,6 +59,8 @@ class tst_PasteService : public QObject {
 private Q_SLOTS:
     void pasteChord_data();
     void pasteChord();
+    void whatReachesTheWindow_data();
+    void whatReachesTheWindow();
     void restoreKeepsWhatTheUserHad_data();
     void restoreKeepsWhatTheUserHad();
     void pastesInsideTheRestoreWindow_data();
@@ -114,6 +116,34 @@ void tst_PasteService::pasteChord() {
     QCOMPARE(rig.journal.entries(), journal);
     QCOMPARE(rig.clipboard(), QStringLiteral("abc"));
     QCOMPARE(rig.content(PasteboardSelection::primary).text(), QStringLiteral("selected before"));
+}
+
+void tst_PasteService::whatReachesTheWindow_data() {
+    QTest::addColumn<QString>("windowClass");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("pasted");
+    QTest::newRow("escape sequences, editor") << "Gedit"
+                                              << QString::fromUtf8("a\x1b]0;t\x07"
+                                                                   "b\u009b2J\r\nc\td\n")
+                                              << QString::fromUtf8("a]0;tb2J\nc\td\n");
+    QTest::newRow("trailing line feeds, terminal") << "Gnome-terminal"
+                                                   << "rm -rf build\n\n"
+                                                   << "rm -rf build";
+    QTest::newRow("inner line feed, terminal") << "Gnome-terminal"
+                                               << "one\ntwo\r\n"
+                                               << "one\ntwo";
+}
+
+void tst_PasteService::whatReachesTheWindow() {
+    QFETCH(QString, windowClass);
+    QFETCH(QString, text);
+    QFETCH(QString, pasted);
+    Rig rig;
+    rig.front.application = FrontApplicationInfo{windowClass, windowClass, windowClass.toLower(), false};
+    auto& outcome = rig.paste(text);
+    rig.advanceTo(0.05);
+    QVERIFY(outcome.has_value() && outcome->ok());
+    QCOMPARE(rig.clipboard(), pasted);
 }
 
 void tst_PasteService::restoreKeepsWhatTheUserHad_data() {

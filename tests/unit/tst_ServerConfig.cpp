@@ -38,7 +38,7 @@ void tst_ServerConfig::fileThenEnvironment() {
     const auto defaults = ServerConfig::load(u"/nonexistent/server.json"_s,
                                              [](const char*) { return std::optional<std::string>(); });
     QVERIFY(defaults.ok());
-    QCOMPARE(defaults->listen.toString(), std::string("127.0.0.1:47321"));
+    QCOMPARE(defaults->listen.toString(), std::string("127.0.0.1:27321"));
     QVERIFY(defaults->engine == TranscriptionEngineKind::local && !defaults->hasChatEngine() &&
             !defaults->token);
     QVERIFY(QDir(QString::fromStdString(defaults->localModelDirectory)).exists(u"en-us"_s));
@@ -57,8 +57,15 @@ void tst_ServerConfig::fileThenEnvironment() {
     QCOMPARE(config->editModel, std::string("file-chat")); // an empty variable changes nothing
     QVERIFY(config->maxAudioBytes == 2048 && config->requestTimeoutSeconds == 2.5);
     QVERIFY(config->engine == TranscriptionEngineKind::openai); // an upstream makes it the default
-    QCOMPARE(config->warnings.size(), std::size_t(1));
+    QCOMPARE(config->warnings.size(), std::size_t(2));
     QVERIFY(QString::fromStdString(config->warnings[0]).contains(QLatin1String("\"colour\"")));
+    // The file holds a key and others could read it: it is made the owner's alone, and the log says so.
+    QVERIFY(QString::fromStdString(config->warnings[1]).contains(QLatin1String("readable by you alone")));
+
+    // The former default port lies in the ephemeral range; a stored one moves with the app's default.
+    const auto former = load(R"({"listen":"127.0.0.1:47321"})");
+    QCOMPARE(former->listen.toString(), std::string("127.0.0.1:27321"));
+    QVERIFY(!former->warnings.empty() && QString::fromStdString(former->warnings[0]).contains(u"47321"_s));
 
     // An upstream may serve only edits; the environment has the last word.
     const QByteArray localWithUpstream = R"({"upstreamUrl":"http://localhost:8080/v1","engine":"local"})";
@@ -82,6 +89,9 @@ void tst_ServerConfig::refusals_data() {
         << QByteArray(R"({"engine":"openai"})") << "needs an upstream URL";
     QTest::newRow("key with a line break")
         << QByteArray(R"({"upstreamUrl":"http://x/v1","upstreamKey":"a\nb"})") << "control character";
+    QTest::newRow("key over plain http to another machine")
+        << QByteArray(R"({"upstreamUrl":"http://user:pw@api.example.test:80/v1","upstreamKey":"k"})")
+        << "travel unencrypted to api.example.test";
 }
 
 void tst_ServerConfig::refusals() {
@@ -96,7 +106,7 @@ void tst_ServerConfig::refusals() {
 void tst_ServerConfig::addressesHintsAndArguments() {
     // Text, then the host (empty: refused) and whether it is loopback.
     const std::tuple<const char*, const char*, bool> addresses[] = {
-        {"127.0.0.1:47321", "127.0.0.1", true}, {"[::1]:8080", "::1", true},
+        {"127.0.0.1:27321", "127.0.0.1", true}, {"[::1]:8080", "::1", true},
         {"0.0.0.0:80", "0.0.0.0", false},       {"::1:8080", "", false},
         {"127.0.0.1:65536", "", false},         {"127.0.0.1:80x", "", false}};
     for (const auto& [text, host, loopback] : addresses) {

@@ -2,8 +2,10 @@
 
 #include "BackendToken.h"
 #include "BackendUrl.h"
+#include "LoopbackListener.h"
 #include "common/ErrorDomain.h"
 #include "net/NetworkError.h"
+#include "text/ControlCharacters.h"
 
 #include <QCoroNetworkReply>
 #include <QNetworkAccessManager>
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unistd.h>
 
 namespace {
 
@@ -101,7 +104,11 @@ QCoro::Task<Result<PTTTranscribeResponse>> BackendClient::transcribe(QByteArray 
     }
     auto body = co_await send(settings, Method::post, BackendUrl::transcribePath, std::move(headers),
                               std::move(audioData));
-    co_return decode<PTTTranscribeResponse>(body);
+    auto response = decode<PTTTranscribeResponse>(body);
+    if (response && response->text) {
+        response.value().text = ControlCharacters::strip(*response->text);
+    }
+    co_return response;
 }
 
 QCoro::Task<Result<PTTEditResponse>> BackendClient::edit(PTTEditRequest request) {
@@ -109,11 +116,19 @@ QCoro::Task<Result<PTTEditResponse>> BackendClient::edit(PTTEditRequest request)
     headers.append({QByteArrayLiteral("Content-Type"), QStringLiteral("application/json")});
     auto body = co_await send(m_settingsProvider(), Method::post, BackendUrl::editPath, std::move(headers),
                               request.toJson());
-    co_return decode<PTTEditResponse>(body);
+    auto response = decode<PTTEditResponse>(body);
+    if (response && response->text) {
+        response.value().text = ControlCharacters::strip(*response->text);
+    }
+    co_return response;
 }
 
 void BackendClient::warmUp(const QUrl& url) {
+    if (LoopbackListener::foreignOwner(url, ::getuid(), m_options.socketTables)) {
+        return;
+    }
     QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     request.setTransferTimeout(milliseconds(m_options.warmUpTimeoutSeconds));
     QNetworkReply* reply = m_network->head(request);
     track(reply);
@@ -126,8 +141,13 @@ QCoro::Task<Result<QByteArray>> BackendClient::send(PTTSettings settings, Method
     if (!url) {
         co_return NetworkError::make(NetworkError::badURL);
     }
+    if (const auto refusal = LoopbackListener::foreignOwner(*url, ::getuid(), m_options.socketTables)) {
+        co_return PTTError{ErrorDomain::backend, 1, *refusal};
+    }
     QNetworkRequest request(*url);
     request.setTransferTimeout(milliseconds(m_options.timeoutSeconds));
+    // A redirect elsewhere would carry the bearer token to whoever it names.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     for (const auto& [name, value] : headers) {
         request.setRawHeader(name, headerValue(value));
     }
@@ -175,7 +195,8 @@ std::optional<QString> BackendClient::tokenFor(const QUrl& url) const {
     if (token && !token->isEmpty()) {
         return token;
     }
-    if (!m_options.serverTokenFile.isEmpty() && BackendUrl::isLoopback(url)) {
+    if (!m_options.serverTokenFile.isEmpty() && BackendUrl::isLoopback(url) &&
+        BackendToken::servesUrl(BackendToken::serverAddressFile(m_options.serverTokenFile), url)) {
         return BackendToken::readServerTokenFile(m_options.serverTokenFile);
     }
     return token;

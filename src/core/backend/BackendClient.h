@@ -23,6 +23,8 @@ struct BackendClientOptions {
     // orlavo-server's token, used only when the credentials give none and the service is on
     // this machine. Empty: never read.
     QString serverTokenFile = AppPaths::serverTokenFile();
+    // The kernel's socket tables, to check whose server listens on a loopback address.
+    QString socketTables = QStringLiteral("/proc/net");
     // The process's access manager, shared so that the warm-up and the calls use the same
     // connections. When none is given the client makes its own.
     QNetworkAccessManager* networkAccessManager = nullptr;

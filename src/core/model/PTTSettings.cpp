@@ -127,6 +127,11 @@ Result<PTTSettings> PTTSettings::fromJson(const QByteArray& json) {
         *field = std::move(text).value();
     }
 
+    if (settings.backendBaseURL == formerDefaultBackendBaseURL ||
+        settings.backendBaseURL == formerDefaultBackendBaseURL + QLatin1Char('/')) {
+        settings.backendBaseURL = defaultBackendBaseURL; // the server moved with it
+    }
+
     settings.polishLevel = decodePolishLevel(object);
 
     for (auto [key, field] :

@@ -14,7 +14,9 @@
 // The whole user configuration. Stored as one JSON document whose keys follow the field order.
 struct PTTSettings {
     // The orlavo-server of this machine: a fresh install dictates offline, with no account.
-    static inline const QString defaultBackendBaseURL = QStringLiteral("http://127.0.0.1:47321");
+    static inline const QString defaultBackendBaseURL = QStringLiteral("http://127.0.0.1:27321");
+    // The default of earlier releases, inside the ephemeral port range; read as the current one.
+    static inline const QString formerDefaultBackendBaseURL = QStringLiteral("http://127.0.0.1:47321");
 
     QString backendBaseURL = defaultBackendBaseURL;
     QString deviceToken;

@@ -5,6 +5,7 @@
 #include "ports/FrontApplication.h"
 #include "ports/KeySynthesizer.h"
 #include "ports/SelectedTextReader.h"
+#include "text/ControlCharacters.h"
 
 #include <algorithm>
 
@@ -44,6 +45,14 @@ QCoro::Task<Result<void>> PasteService::insertViaClipboard(QString text) {
     const std::optional<FrontApplicationInfo> application = m_frontApplication.current();
     const auto chord = application ? TerminalEmulators::pasteChordFor(*application)
                                    : TerminalEmulators::PasteChord::controlV;
+    text = ControlCharacters::strip(text);
+    if (chord == TerminalEmulators::PasteChord::controlShiftV ||
+        chord == TerminalEmulators::PasteChord::shiftInsert) {
+        // A line feed pasted into a terminal runs the command line before the user has read it.
+        while (text.endsWith(QLatin1Char('\n'))) {
+            text.chop(1);
+        }
+    }
     std::optional<PasteboardSnapshot> earlierPrimary;
     if (m_pendingRestore) {
         earlierPrimary = m_pendingRestore->primary;

@@ -48,7 +48,7 @@ std::string CommandLine::usage() {
            "and ORLAVO_UPSTREAM_URL, ORLAVO_UPSTREAM_KEY, ORLAVO_TRANSCRIBE_MODEL, ORLAVO_EDIT_MODEL,\n"
            "ORLAVO_ENGINE.\n"
            "\n"
-           "  --listen HOST:PORT  where to listen (default 127.0.0.1:47321; port 0 picks a free one)\n"
+           "  --listen HOST:PORT  where to listen (default 127.0.0.1:27321; port 0 picks a free one)\n"
            "  --check             print the configuration in use (secrets masked), test each engine\n"
            "  --print-address     print the address it would listen on\n"
            "  --version           print the version\n";

@@ -132,7 +132,8 @@ int run(const ServerConfig& config, const QString& configFile, const QString& to
                  config.hasChatEngine() ? ("upstream, model " + config.editModel).c_str()
                                         : "none: edit requests answer 501 until an upstream is configured");
     if (config.hasUpstream()) {
-        std::fprintf(out, "  upstream          %s, key %s, time-out %g s\n", config.upstreamUrl.c_str(),
+        std::fprintf(out, "  upstream          %s, key %s, time-out %g s\n",
+                     UpstreamClient::shown(config.upstreamUrl).c_str(),
                      maskSecret(config.upstreamKey).c_str(), config.upstreamTimeoutSeconds);
     }
     std::fprintf(out, "  limits            audio %zu bytes, edit %zu bytes, request %g s, %d workers\n",

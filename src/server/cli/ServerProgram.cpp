@@ -3,6 +3,7 @@
 #include "ConfigCheck.h"
 #include "OrlavoVersion.h"
 #include "auth/ServerToken.h"
+#include "backend/BackendToken.h"
 #include "common/ErrorDomain.h"
 #include "config/ServerConfig.h"
 #include "engines/LocalSpeechEngine.h"
@@ -11,6 +12,10 @@
 #include "http/HttpServer.h"
 #include "paths/AppPaths.h"
 #include "service/PttService.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
 
 #include <atomic>
 #include <chrono>
@@ -52,7 +57,9 @@ Result<ServiceEngines> buildEngines(const ServerConfig& config) {
             std::make_shared<UpstreamTranscriptionEngine>(upstream, config.transcribeModel);
     }
     if (config.engine == TranscriptionEngineKind::local) {
-        auto local = LocalSpeechEngine::create(config.localModelDirectory, config.decoderCount());
+        auto local = LocalSpeechEngine::create(
+            config.localModelDirectory, config.decoderCount(),
+            std::chrono::milliseconds(std::llround(config.decoderWaitSeconds * 1000)));
         if (!local) {
             return local.error();
         }
@@ -114,6 +121,18 @@ private:
     std::thread m_thread;
 };
 
+// The app gives the token file's token only to the address written here, so a program of the
+// same user on another loopback port never receives it.
+void writeServedAddress(const ListenAddress& bound) {
+    const QString path = BackendToken::serverAddressFile(AppPaths::serverTokenFile());
+    QDir().mkpath(QFileInfo(path).path());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(QByteArray::fromStdString(bound.toString() + "\n")) < 0 || !file.commit()) {
+        say("warning: cannot write " + path.toStdString() + ": " + file.errorString().toStdString());
+    }
+}
+
 } // namespace
 
 int run(const CommandLine& commandLine) {
@@ -166,10 +185,12 @@ int run(const CommandLine& commandLine) {
 
     HttpLimits limits;
     limits.requestTimeout = std::chrono::milliseconds(std::llround(config.requestTimeoutSeconds * 1000));
+    limits.headTimeout = std::min(limits.headTimeout, limits.requestTimeout);
     limits.workers = std::size_t(config.workers);
     HttpServer server(limits);
     ServiceSettings settings;
     settings.maxAudioBytes = config.maxAudioBytes;
+    settings.maxAudioSeconds = double(config.maxAudioBytes) / 32000.0;
     settings.maxEditBytes = config.maxEditBytes;
     settings.requestTimeout = limits.requestTimeout;
     settings.upstreamConfigured = config.hasUpstream();
@@ -177,9 +198,10 @@ int run(const CommandLine& commandLine) {
     PttService service(std::move(settings), std::move(token).value(), std::move(engines).value());
     service.install(server);
 
-    const int port = server.bindTo(config.listen.host, config.listen.port);
+    std::string bindError;
+    const int port = server.bindTo(config.listen.host, config.listen.port, &bindError);
     if (port <= 0) {
-        say("cannot listen on " + config.listen.toString() + " (in use, or not an address of this machine)");
+        say("cannot listen on " + config.listen.toString() + ": " + bindError);
         return 1;
     }
     ListenAddress bound = config.listen;
@@ -191,6 +213,7 @@ int run(const CommandLine& commandLine) {
     }
     say(std::string("version ") + ORLAVO_VERSION + ", " + engineSummary);
     say("listening on " + bound.toString());
+    writeServedAddress(bound);
 
     SignalWatcher watcher(server);
     const bool served = server.listen_after_bind();

@@ -28,10 +28,45 @@ const char* const knownKeys[] = {"listen",
                                  "upstreamTimeoutSeconds",
                                  "localModelDirectory",
                                  "localDecoders",
+                                 "decoderWaitSeconds",
                                  "maxAudioBytes",
                                  "maxEditBytes",
                                  "requestTimeoutSeconds",
                                  "workers"};
+
+// The host of an http(s) URL, without credentials, port or brackets.
+std::string urlHost(const std::string& url) {
+    const auto scheme = url.find("://");
+    const std::size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    std::string authority = url.substr(start, url.find_first_of("/?#", start) - start);
+    authority = authority.substr(authority.rfind('@') == std::string::npos ? 0 : authority.rfind('@') + 1);
+    if (!authority.empty() && authority.front() == '[') {
+        return authority.substr(1, authority.find(']') - 1);
+    }
+    return authority.substr(0, authority.find(':'));
+}
+
+// A key in a file that others can read is no longer a secret: the file is made the owner's
+// alone, or the configuration is refused.
+std::optional<PTTError> protectKeyFile(const QString& path, std::vector<std::string>& warnings) {
+    QFile file(path);
+    const auto others =
+        QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (!(file.permissions() & others)) {
+        return std::nullopt;
+    }
+    if (!file.setPermissions(file.permissions() &
+                             ~(others | QFileDevice::ExeGroup | QFileDevice::ExeOther))) {
+        return PTTError{
+            ErrorDomain::file, 1,
+            QStringLiteral("%1: holds an upstream key but others may read it, and its mode cannot "
+                           "be changed (%2); make it readable by you alone (chmod 600)")
+                .arg(path, file.errorString())};
+    }
+    warnings.push_back(path.toStdString() +
+                       ": holds an upstream key and others could read it; it is now readable by you alone");
+    return std::nullopt;
+}
 
 PTTError configError(const QString& path, const QString& what) {
     return PTTError{ErrorDomain::file, 1, QStringLiteral("%1: %2").arg(path, what)};
@@ -104,6 +139,13 @@ std::optional<PTTError> readFile(const QString& path, ServerConfig& config,
         }
     }
 
+    if (const auto key = JsonFields::optionalString(parsed, "upstreamKey");
+        key && key->ok() && !key->value().isEmpty()) {
+        if (auto refused = protectKeyFile(path, config.warnings)) {
+            return refused;
+        }
+    }
+
     Reader reader(parsed, path);
     std::string listen;
     std::string token;
@@ -115,6 +157,7 @@ std::optional<PTTError> readFile(const QString& path, ServerConfig& config,
           reader.text("localModelDirectory", config.localModelDirectory),
           reader.number("upstreamTimeoutSeconds", config.upstreamTimeoutSeconds, 1, 600),
           reader.number("requestTimeoutSeconds", config.requestTimeoutSeconds, 0.1, 600),
+          reader.number("decoderWaitSeconds", config.decoderWaitSeconds, 0.1, 600),
           reader.integer("localDecoders", config.localDecoders, 0, 64),
           reader.integer("maxAudioBytes", config.maxAudioBytes, 1024, qint64(1) << 30),
           reader.integer("maxEditBytes", config.maxEditBytes, 1024, qint64(64) << 20),
@@ -129,6 +172,13 @@ std::optional<PTTError> readFile(const QString& path, ServerConfig& config,
             return configError(path, QStringLiteral("\"listen\" must be HOST:PORT"));
         }
         config.listen = *address;
+        if (config.listen == ListenAddress{"127.0.0.1", ListenAddress::formerDefaultPort}) {
+            // The app's default moved with the server's; keeping the old port would part them.
+            config.listen.port = ListenAddress::defaultPort;
+            config.warnings.push_back(path.toStdString() + ": \"listen\" names the former default port " +
+                                      std::to_string(ListenAddress::formerDefaultPort) + "; using " +
+                                      config.listen.toString() + " instead");
+        }
     }
     if (JsonFields::optionalString(parsed, "token")) {
         config.token = token;
@@ -186,6 +236,14 @@ Result<ServerConfig> ServerConfig::load(const QString& path, const Environment& 
     for (const char c : config.upstreamUrl + config.upstreamKey + config.transcribeModel + config.editModel) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
             return configError(path, QStringLiteral("the upstream settings hold a control character"));
+        }
+    }
+    if (!config.upstreamKey.empty() && config.upstreamUrl.rfind("http://", 0) == 0) {
+        const std::string host = urlHost(config.upstreamUrl);
+        if (!ListenAddress{host, 0}.isLoopback()) {
+            return configError(path, QStringLiteral("the upstream key would travel unencrypted to %1: use an "
+                                                    "https:// upstream URL")
+                                         .arg(QString::fromStdString(host)));
         }
     }
     if (config.token) {

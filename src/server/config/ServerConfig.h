@@ -29,6 +29,8 @@ struct ServerConfig {
 
     std::string localModelDirectory;
     int localDecoders = 0; // 0: one per processor core
+    // For a free decoder, then 503: below the app's 60 s idle limit, so it reads why.
+    double decoderWaitSeconds = 45.0;
 
     std::size_t maxAudioBytes = 25u << 20; // about 13 minutes of 16 kHz mono 16-bit audio
     std::size_t maxEditBytes = 1u << 20;

@@ -5,6 +5,7 @@
 #include "language/DictationModel.h"
 #include "service/ServiceError.h"
 
+#include <algorithm>
 #include <atomic>
 #include <sstream>
 #include <unordered_map>
@@ -38,26 +39,29 @@ std::string spellWords(const std::string& words, const std::vector<ExpectedWord>
 } // namespace
 
 Result<std::unique_ptr<LocalSpeechEngine>> LocalSpeechEngine::create(const std::string& modelDirectory,
-                                                                     int maxDecoders) {
-    return create(modelDirectory, maxDecoders, DictationModel::locate());
+                                                                     int maxDecoders,
+                                                                     std::chrono::milliseconds maxWait) {
+    return create(modelDirectory, maxDecoders, DictationModel::locate(), maxWait);
 }
 
 Result<std::unique_ptr<LocalSpeechEngine>> LocalSpeechEngine::create(const std::string& modelDirectory,
                                                                      int maxDecoders,
-                                                                     const std::string& dictationModel) {
+                                                                     const std::string& dictationModel,
+                                                                     std::chrono::milliseconds maxWait) {
     auto first = SphinxDecoder::create(modelDirectory, dictationModel);
     if (!first) {
         return first.error();
     }
     return std::unique_ptr<LocalSpeechEngine>(new LocalSpeechEngine(
-        modelDirectory, dictationModel, std::max(1, maxDecoders), std::move(first).value()));
+        modelDirectory, dictationModel, std::max(1, maxDecoders), maxWait, std::move(first).value()));
 }
 
 LocalSpeechEngine::LocalSpeechEngine(std::string modelDirectory, std::string dictationModel, int maxDecoders,
-                                     std::unique_ptr<SphinxDecoder> first)
+                                     std::chrono::milliseconds maxWait, std::unique_ptr<SphinxDecoder> first)
     : m_modelDirectory(std::move(modelDirectory))
     , m_dictationModel(std::move(dictationModel))
     , m_maxDecoders(maxDecoders)
+    , m_maxWait(maxWait)
     , m_created(1) {
     m_idle.push_back(std::move(first));
     m_loader = std::thread([this] { loadSpares(); });
@@ -95,11 +99,24 @@ void LocalSpeechEngine::loadSpares() {
     }
 }
 
-Result<std::unique_ptr<SphinxDecoder>> LocalSpeechEngine::acquire() {
+Result<std::unique_ptr<SphinxDecoder>> LocalSpeechEngine::acquire(const std::function<bool()>& cancelled) {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_idle.empty() || (m_loadFailure && m_created == 0); });
-    if (m_idle.empty()) {
-        return *m_loadFailure;
+    // Bounded, since the waiting request holds a worker all the while; a request whose client
+    // has gone stops waiting at once.
+    const auto until = std::chrono::steady_clock::now() + m_maxWait;
+    while (m_idle.empty()) {
+        if (m_loadFailure && m_created == 0) {
+            return *m_loadFailure;
+        }
+        if (cancelled && cancelled()) {
+            return ServiceError::make(499, "the client closed the connection before the answer");
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until) {
+            return ServiceError::make(503, "every offline decoder is busy; try again shortly");
+        }
+        m_changed.wait_for(
+            lock, std::min<std::chrono::steady_clock::duration>(until - now, std::chrono::milliseconds(100)));
     }
     auto decoder = std::move(m_idle.back());
     m_idle.pop_back();
@@ -133,7 +150,7 @@ Result<Transcript> LocalSpeechEngine::transcribe(const TranscriptionJob& job) {
     const auto pieces = SpeechSegmenter::split(samples, m_maxDecoders);
     const auto expected = ExpectedWords::fromPrompt(job.prompt);
 
-    auto first = acquire();
+    auto first = acquire(job.cancelled);
     if (!first) {
         return first.error();
     }
@@ -159,7 +176,9 @@ Result<Transcript> LocalSpeechEngine::transcribe(const TranscriptionJob& job) {
         }
         for (std::size_t i = next++; i < pieces.size(); i = next++) {
             const auto& piece = pieces[i];
-            words[i] = decoder.decode(std::span(samples).subspan(piece.begin, piece.end - piece.begin));
+            // Each piece is its own utterance, so a client that hung up is noticed between pieces.
+            words[i] = decoder.decode(std::span(samples).subspan(piece.begin, piece.end - piece.begin),
+                                      job.cancelled);
         }
         decoder.forgetExpected();
     };

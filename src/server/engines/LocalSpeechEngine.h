@@ -3,7 +3,9 @@
 #include "SphinxDecoder.h"
 #include "TranscriptionEngine.h"
 
+#include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,11 +22,17 @@
 // one dictation uses the whole machine; concurrent requests share the decoders.
 class LocalSpeechEngine final : public TranscriptionEngine {
 public:
-    // `dictationModel` empty: the general language model alone.
+    static constexpr std::chrono::milliseconds defaultMaxWait = std::chrono::seconds(45);
+
+    // `dictationModel` empty: the general language model alone. A request waits at most `maxWait`
+    // for a free decoder, then is answered 503.
     static Result<std::unique_ptr<LocalSpeechEngine>>
-    create(const std::string& modelDirectory, int maxDecoders, const std::string& dictationModel);
-    static Result<std::unique_ptr<LocalSpeechEngine>> create(const std::string& modelDirectory,
-                                                             int maxDecoders);
+    create(const std::string& modelDirectory, int maxDecoders, const std::string& dictationModel,
+           std::chrono::milliseconds maxWait = defaultMaxWait);
+    // With the dictation model installed beside the server, when there is one.
+    static Result<std::unique_ptr<LocalSpeechEngine>>
+    create(const std::string& modelDirectory, int maxDecoders,
+           std::chrono::milliseconds maxWait = defaultMaxWait);
     ~LocalSpeechEngine() override;
     LocalSpeechEngine(const LocalSpeechEngine&) = delete;
     LocalSpeechEngine& operator=(const LocalSpeechEngine&) = delete;
@@ -36,9 +44,9 @@ public:
 
 private:
     LocalSpeechEngine(std::string modelDirectory, std::string dictationModel, int maxDecoders,
-                      std::unique_ptr<SphinxDecoder> first);
+                      std::chrono::milliseconds maxWait, std::unique_ptr<SphinxDecoder> first);
 
-    Result<std::unique_ptr<SphinxDecoder>> acquire();
+    Result<std::unique_ptr<SphinxDecoder>> acquire(const std::function<bool()>& cancelled);
     std::unique_ptr<SphinxDecoder> tryAcquire();
     void release(std::unique_ptr<SphinxDecoder> decoder);
     void loadSpares();
@@ -46,6 +54,7 @@ private:
     const std::string m_modelDirectory;
     const std::string m_dictationModel;
     const int m_maxDecoders;
+    const std::chrono::milliseconds m_maxWait;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::unique_ptr<SphinxDecoder>> m_idle;

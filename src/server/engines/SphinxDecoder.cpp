@@ -3,6 +3,7 @@
 #include "LetterToSound.h"
 #include "service/ServiceError.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -174,9 +175,17 @@ SphinxDecoder::~SphinxDecoder() {
     cmd_ln_free_r(m_config);
 }
 
-Result<std::string> SphinxDecoder::decode(std::span<const std::int16_t> samples) {
+Result<std::string> SphinxDecoder::decode(std::span<const std::int16_t> samples,
+                                          const std::function<bool()>& cancelled) {
     if (ps_start_utt(m_decoder) < 0) {
         return ServiceError::make(500, "the offline recogniser could not start an utterance");
+    }
+    // One call for the whole utterance: batch normalisation needs all of it, and feeding pieces
+    // switches pocketsphinx to its live estimate, which recognises markedly worse. So the request
+    // can only be given up before decoding starts.
+    if (cancelled && cancelled()) {
+        ps_end_utt(m_decoder);
+        return ServiceError::make(499, "the client closed the connection before the answer");
     }
     const int searched = ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
     if (ps_end_utt(m_decoder) < 0 || searched < 0) {

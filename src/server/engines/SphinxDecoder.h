@@ -4,6 +4,7 @@
 #include "common/Result.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -33,8 +34,10 @@ public:
     SphinxDecoder(const SphinxDecoder&) = delete;
     SphinxDecoder& operator=(const SphinxDecoder&) = delete;
 
-    // The words heard in one whole utterance, lower case, separated by single spaces.
-    Result<std::string> decode(std::span<const std::int16_t> samples);
+    // The words heard in one whole utterance, lower case, separated by single spaces. Gives up
+    // (status 499) without decoding when `cancelled` says so.
+    Result<std::string> decode(std::span<const std::int16_t> samples,
+                               const std::function<bool()>& cancelled = {});
 
     // Makes `words` likely in the following decodes, until forgetExpected(). Words the dictionary
     // lacks are added with a spelled-out pronunciation; that cannot be undone, so the decoder is

@@ -37,5 +37,5 @@ Result<std::string> UpstreamChatEngine::complete(const ChatPrompt& prompt) {
 }
 
 std::string UpstreamChatEngine::describe() const {
-    return "openai (model " + m_model + " at " + m_client->baseUrl() + ")";
+    return "openai (model " + m_model + " at " + m_client->shownUrl() + ")";
 }

@@ -160,6 +160,17 @@ Result<UpstreamReply> UpstreamClient::perform(Method method, const std::string& 
     return UpstreamReply{status, std::move(collector.body)};
 }
 
+std::string UpstreamClient::shown(const std::string& url) {
+    const auto scheme = url.find("://");
+    const std::size_t hostStart = scheme == std::string::npos ? 0 : scheme + 3;
+    const std::size_t authorityEnd = std::min(url.find_first_of("/?#", hostStart), url.size());
+    const auto at = url.rfind('@', authorityEnd - 1);
+    if (at == std::string::npos || at < hostStart || authorityEnd == hostStart) {
+        return url;
+    }
+    return url.substr(0, hostStart) + "***" + url.substr(at);
+}
+
 PTTError UpstreamClient::statusError(long status, const std::string& body) {
     // OpenAI-style APIs explain themselves in {"error": {"message": ...}}; others send text.
     std::string detail;

@@ -42,5 +42,5 @@ Result<Transcript> UpstreamTranscriptionEngine::transcribe(const TranscriptionJo
 }
 
 std::string UpstreamTranscriptionEngine::describe() const {
-    return "openai (model " + m_model + " at " + m_client->baseUrl() + ")";
+    return "openai (model " + m_model + " at " + m_client->shownUrl() + ")";
 }

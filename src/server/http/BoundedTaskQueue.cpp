@@ -24,6 +24,11 @@ void BoundedTaskQueue::enqueue(std::function<void()> task) {
     m_available.notify_one();
 }
 
+bool BoundedTaskQueue::hasRoom() {
+    const std::lock_guard lock(m_mutex);
+    return m_tasks.size() < m_backlog && !m_stopping;
+}
+
 void BoundedTaskQueue::shutdown() {
     {
         const std::lock_guard lock(m_mutex);

@@ -19,6 +19,8 @@ public:
     BoundedTaskQueue& operator=(const BoundedTaskQueue&) = delete;
 
     void enqueue(std::function<void()> task) override;
+    // Whether a task can be queued without waiting.
+    bool hasRoom();
     void shutdown() override;
 
 private:

@@ -40,9 +40,17 @@ void describe(const sockaddr_storage& address, std::string& ip, int& port) {
 
 } // namespace
 
-DeadlineStream::DeadlineStream(int socket, std::chrono::milliseconds writeTimeout)
+DeadlineStream::DeadlineStream(int socket, std::chrono::milliseconds writeTimeout, std::string buffered)
     : m_socket(socket)
-    , m_writeTimeout(writeTimeout) {}
+    , m_writeTimeout(writeTimeout)
+    , m_buffer(std::move(buffered)) {}
+
+std::string DeadlineStream::takeBuffered() {
+    std::string rest = m_buffer.substr(m_bufferStart);
+    m_buffer.clear();
+    m_bufferStart = 0;
+    return rest;
+}
 
 void DeadlineStream::beginRequest(std::chrono::steady_clock::time_point deadline, RequestContext* context) {
     m_deadline = deadline;
@@ -73,20 +81,21 @@ ssize_t DeadlineStream::read(char* ptr, size_t size) {
         if (!waitReadable()) {
             return -1;
         }
+        m_buffer.resize(4096);
+        m_bufferStart = 0;
         ssize_t got = 0;
         do {
             got = ::recv(m_socket, m_buffer.data(), m_buffer.size(), 0);
         } while (got < 0 && errno == EINTR);
+        m_buffer.resize(std::size_t(std::max<ssize_t>(got, 0)));
         if (got <= 0) {
             return got;
         }
-        m_bufferStart = 0;
-        m_bufferEnd = std::size_t(got);
         if (m_context) {
             m_context->bytesReceived += std::size_t(got);
         }
     }
-    const std::size_t count = std::min(size, m_bufferEnd - m_bufferStart);
+    const std::size_t count = std::min(size, m_buffer.size() - m_bufferStart);
     std::memcpy(ptr, m_buffer.data() + m_bufferStart, count);
     m_bufferStart += count;
     return ssize_t(count);

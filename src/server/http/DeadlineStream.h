@@ -2,9 +2,9 @@
 
 #include "RequestContext.h"
 
-#include <array>
 #include <chrono>
 #include <httplib.h>
+#include <string>
 
 // A socket stream for cpp-httplib whose reads share one deadline per request, so a client that
 // trickles its headers or body a byte at a time cannot hold a worker longer than the request time
@@ -12,7 +12,8 @@
 // `writeTimeout` for the socket to accept more.
 class DeadlineStream final : public httplib::Stream {
 public:
-    DeadlineStream(int socket, std::chrono::milliseconds writeTimeout);
+    // `buffered`: bytes already read from the socket (a request head), served before the socket.
+    DeadlineStream(int socket, std::chrono::milliseconds writeTimeout, std::string buffered = {});
 
     // Starts a new request: reads from now on must finish by `deadline`; counts go to `context`.
     void beginRequest(std::chrono::steady_clock::time_point deadline, RequestContext* context);
@@ -25,7 +26,9 @@ public:
     void get_local_ip_and_port(std::string& ip, int& port) const override;
     socket_t socket() const override { return m_socket; }
 
-    bool hasBufferedInput() const { return m_bufferStart < m_bufferEnd; }
+    bool hasBufferedInput() const { return m_bufferStart < m_buffer.size(); }
+    // What was read from the socket but not yet by the library: the start of the next request.
+    std::string takeBuffered();
 
 private:
     bool waitReadable() const;
@@ -34,7 +37,6 @@ private:
     const std::chrono::milliseconds m_writeTimeout;
     std::chrono::steady_clock::time_point m_deadline;
     RequestContext* m_context = nullptr;
-    std::array<char, 4096> m_buffer{};
+    std::string m_buffer;
     std::size_t m_bufferStart = 0;
-    std::size_t m_bufferEnd = 0;
 };

@@ -2,10 +2,34 @@
 
 namespace HttpReply {
 
+namespace {
+
+// The app decides whether to try again by finding these statuses in the reason text.
+std::string_view retryableName(int status) {
+    switch (status) {
+    case 429:
+        return "429 Too Many Requests";
+    case 502:
+        return "502 Bad Gateway";
+    case 503:
+        return "503 Service Unavailable";
+    case 504:
+        return "504 Gateway Timeout";
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
 void text(httplib::Response& response, int status, std::string_view reason) {
     response.status = status;
     std::string line;
-    line.reserve(reason.size());
+    line.reserve(reason.size() + 32);
+    if (const std::string_view name = retryableName(status);
+        !name.empty() && reason.substr(0, 3) != name.substr(0, 3)) {
+        line.append(name).append(": ");
+    }
     for (const char c : reason) {
         line.push_back(c == '\r' || c == '\n' ? ' ' : c);
     }

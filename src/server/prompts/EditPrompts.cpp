@@ -5,6 +5,8 @@
 #include "model/PromptPruneTarget.h"
 #include "service/ServiceError.h"
 
+#include <random>
+
 namespace EditPrompts {
 
 namespace {
@@ -105,16 +107,58 @@ const std::string backtrackInstructions =
     "look better than expected.\").\n"
     "Never drop or summarise words of the previous text except those a correction replaces.";
 
-std::string contextLine(const PTTEditRequest& request) {
-    if (!request.sourceApp || request.sourceApp->trimmed().isEmpty()) {
-        return {};
+constexpr qsizetype maximumAppNameLength = 80;
+
+// The user's texts go in blocks whose tags end in a random mark that none of the texts holds,
+// so no text can close its block early and speak as the instructions.
+class Blocks {
+public:
+    explicit Blocks(const PTTEditRequest& request) {
+        std::random_device random;
+        const QString texts = request.inputText + request.originalText.value_or(QString()) +
+                              request.sourceApp.value_or(QString());
+        do {
+            m_mark = QString::number(random(), 36).rightJustified(7, QLatin1Char('0')).toStdString();
+        } while (texts.contains(QString::fromStdString(m_mark)));
     }
-    return "\nThe text will be typed into the application \"" + request.sourceApp->trimmed().toStdString() +
-           "\"; suit it to that place.";
+
+    std::string tagged(const char* tag, const QString& text) const {
+        const std::string name = std::string(tag) + "_" + m_mark;
+        return "<" + name + ">\n" + text.toStdString() + "\n</" + name + ">";
+    }
+    std::string name(const char* tag) const { return std::string("<") + tag + "_" + m_mark + ">"; }
+
+private:
+    std::string m_mark;
+};
+
+// The application's name, one line and short: it comes from the window title's owner.
+std::optional<QString> appName(const PTTEditRequest& request) {
+    if (!request.sourceApp) {
+        return std::nullopt;
+    }
+    QString name;
+    for (const QChar c : *request.sourceApp) {
+        name.append(c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+                            c.category() == QChar::Separator_Paragraph
+                        ? QLatin1Char(' ')
+                        : c);
+    }
+    name = name.simplified().left(maximumAppNameLength);
+    return name.isEmpty() ? std::nullopt : std::optional(name);
 }
 
-std::string tagged(const char* tag, const QString& text) {
-    return std::string("<") + tag + ">\n" + text.toStdString() + "\n</" + tag + ">";
+std::string contextLine(const PTTEditRequest& request, const Blocks& blocks) {
+    if (!appName(request)) {
+        return {};
+    }
+    return "\nThe text will be typed into the application named in the " + blocks.name("application") +
+           " block; suit it to that place.";
+}
+
+std::string contextBlock(const PTTEditRequest& request, const Blocks& blocks) {
+    const auto name = appName(request);
+    return name ? blocks.tagged("application", *name) + "\n" : std::string();
 }
 
 template <typename E>
@@ -144,14 +188,16 @@ Result<ChatPrompt> build(const PTTEditRequest& request) {
     if (request.inputText.trimmed().isEmpty()) {
         return ServiceError::make(400, "bad edit request: inputText is empty");
     }
+    const Blocks blocks(request);
+    const auto tagged = [&blocks](const char* tag, const QString& text) { return blocks.tagged(tag, text); };
     switch (request.mode) {
     case PTTEditMode::selfCorrection: {
         const auto polish = level(request.polishLevel, PolishLevel::medium, "polishLevel");
         if (!polish) {
             return polish.error();
         }
-        return ChatPrompt{polishInstructions(polish.value()) + contextLine(request) + outputRules,
-                          tagged("dictation", request.inputText)};
+        return ChatPrompt{polishInstructions(polish.value()) + contextLine(request, blocks) + outputRules,
+                          contextBlock(request, blocks) + tagged("dictation", request.inputText)};
     }
     case PTTEditMode::promptPrune: {
         const auto prune = level(request.pruneLevel, PromptPruneLevel::medium, "pruneLevel");
@@ -170,8 +216,8 @@ Result<ChatPrompt> build(const PTTEditRequest& request) {
         if (blank(request.originalText)) {
             return missingOriginal(request.mode);
         }
-        return ChatPrompt{selectionInstructions + contextLine(request) + outputRules,
-                          tagged("instruction", request.inputText) + "\n" +
+        return ChatPrompt{selectionInstructions + contextLine(request, blocks) + outputRules,
+                          contextBlock(request, blocks) + tagged("instruction", request.inputText) + "\n" +
                               tagged("selected_text", *request.originalText)};
     case PTTEditMode::backtrack:
         if (blank(request.originalText)) {

@@ -6,6 +6,7 @@
 #include "http/HeaderText.h"
 #include "http/HttpReply.h"
 #include "http/HttpServer.h"
+#include "http/RawHeaders.h"
 #include "http/RequestLog.h"
 #include "prompts/BacktrackGuard.h"
 #include "prompts/EditPrompts.h"
@@ -96,6 +97,11 @@ std::string sizeText(std::size_t bytes) {
     return text;
 }
 
+// A header as the client sent it, not percent-decoded; "" when absent.
+std::string rawHeader(const char* name) {
+    return RawHeaders::find(HttpServer::currentRequest().head, name).value_or(std::string());
+}
+
 bool bodyFollows(const Request& request) {
     bool malformed = false;
     const auto length = contentLength(request, malformed);
@@ -182,7 +188,7 @@ HandlerResponse PttService::screen(const Request& request, Response& response) c
     if (isHealth) {
         return HandlerResponse::Unhandled;
     }
-    if (!m_token.acceptsAuthorization(request.get_header_value("Authorization"))) {
+    if (!m_token.acceptsAuthorization(rawHeader("Authorization"))) {
         response.set_header("WWW-Authenticate", "Bearer");
         return refuse(401, "unauthorized: missing or invalid bearer token");
     }
@@ -221,7 +227,7 @@ HandlerResponse PttService::screen(const Request& request, Response& response) c
             return refuse(415, "unsupported media type \"" + type.substr(0, 60) + "\": send audio/wav");
         }
         for (const char* header : userTextHeaders) {
-            if (const auto problem = HeaderText::problem(request.get_header_value(header))) {
+            if (const auto problem = HeaderText::problem(rawHeader(header))) {
                 return refuse(400, std::string("header ") + header + " " + *problem);
             }
         }
@@ -279,6 +285,15 @@ void PttService::transcribe(const Request& request, Response& response,
         fail(response, audio.error());
         return;
     }
+    // Converting inflates audio up to sixteen times (8-bit 8 kHz to 16 kHz floats and samples), so
+    // the length is bounded before, not the converted size after.
+    if (audio->durationSeconds() > m_settings.maxAudioSeconds) {
+        char text[96] = {};
+        std::snprintf(text, sizeof text, "recording of %.0f s is over the limit of %.0f s",
+                      audio->durationSeconds(), m_settings.maxAudioSeconds);
+        HttpReply::text(response, 413, text);
+        return;
+    }
     auto clip = AudioNormalizer::toClip(audio.value());
     std::string().swap(body); // the clip holds the samples now
     if (!clip) {
@@ -290,7 +305,7 @@ void PttService::transcribe(const Request& request, Response& response,
         return;
     }
 
-    const LanguageHint language = LanguageHint::parse(request.get_header_value("x-ptt-language-hint"));
+    const LanguageHint language = LanguageHint::parse(rawHeader("x-ptt-language-hint"));
     // The offline recogniser would answer English words for any speech, so other languages go
     // upstream or nowhere.
     TranscriptionEngine* engine =
@@ -301,7 +316,8 @@ void PttService::transcribe(const Request& request, Response& response,
                             "\" needs an upstream engine: the offline recogniser knows English only");
         return;
     }
-    const TranscriptionJob job{clip.value(), language, request.get_header_value("x-ptt-prompt")};
+    const TranscriptionJob job{clip.value(), language, rawHeader("x-ptt-prompt"),
+                               [] { return HttpServer::currentRequest().clientGone(); }};
     const auto transcript = engine->transcribe(job);
     if (!transcript) {
         fail(response, transcript.error());
