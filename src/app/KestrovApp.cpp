@@ -3,6 +3,7 @@
 #include "OverlayWindow.h"
 #include "PlaceholderWindow.h"
 #include "PlatformFactory.h"
+#include "SetupWizardWindow.h"
 #include "StatusMenuModel.h"
 #include "StatusPopover.h"
 #include "StatusTrayIcon.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <cstdio>
@@ -52,6 +54,10 @@ KestrovApp::KestrovApp(QObject* parent)
     , m_textProcessing(m_database, m_appContext)
     , m_notes(m_scheduler.clock()) {
     QApplication::setQuitOnLastWindowClosed(false);
+    m_serviceStarter = std::make_unique<LocalServiceStarter>(
+        m_backend, *m_platform.processLauncher, m_scheduler,
+        LocalServiceStarter::Options{.baseURL = [this] { return m_settingsStore.load().backendBaseURL; },
+                                     .serverProgram = LocalServiceStarter::programBesideApplication()});
     // Small windows that change a little at a time: the software renderer redraws only what
     // changed, and loading no GPU driver keeps the start-up short and the memory small.
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {
@@ -141,6 +147,7 @@ KestrovApp::KestrovApp(QObject* parent)
 KestrovApp::~KestrovApp() {
     // The windows first, while the objects they show still exist.
     m_setupWindow.reset();
+    m_closedSetupWindow.reset();
     m_settingsWindow.reset();
     m_trayIcon.reset();
     m_popover.reset();
@@ -169,23 +176,28 @@ void KestrovApp::openSettings() {
 
 void KestrovApp::showSetupWindow() {
     if (!m_setupWindow) {
-        m_setupWindow = std::make_unique<PlaceholderWindow>(
-            m_engine, PlaceholderWindow::Texts{
-                          QStringLiteral("Welcome to Orlavo"), QStringLiteral("Welcome to Orlavo"),
-                          QStringLiteral("Hold %1, speak, and let go: the words are typed into the window "
-                                         "you are working in. A quick double tap keeps recording until "
-                                         "the next one. The full setup assistant comes in a later version.")
-                              .arg(m_statusMenu->hotkeyHint()),
-                          QStringLiteral("Start Dictating")});
-        connect(m_setupWindow.get(), &PlaceholderWindow::actionTriggered, m_controller.get(),
-                &PTTAppState::completeSetupWizard);
-        connect(m_setupWindow.get(), &PlaceholderWindow::closed, m_controller.get(),
-                &PTTAppState::setupWizardClosed);
-        // Said now, while the welcome window waits: the terminal that started Orlavo learns the key.
+        SetupProbes probes{m_platform.keyboardAccessProblem, m_platform.microphoneProblem,
+                           // The null platform stays for the whole run: checking again cannot help.
+                           m_platform.name != QLatin1String("null")};
+        m_setupWindow = std::make_unique<SetupWizardWindow>(
+            m_engine, SetupWizardModel::Ports{*m_controller, m_audioCapture, *m_serviceStarter, m_scheduler,
+                                              std::move(probes), m_platform.functionKeyName});
+        connect(m_setupWindow.get(), &SetupWizardWindow::closed, this, &KestrovApp::forgetSetupWindow);
+        // Said now, while the wizard waits: the terminal that started Orlavo learns the key.
         m_announced = true;
         say(instructions());
     }
     m_setupWindow->present();
+}
+
+void KestrovApp::forgetSetupWindow() {
+    m_controller->setupWizardClosed();
+    // Closing may come from inside the window's own handlers (Continue on the last step): it goes
+    // once they have returned.
+    if (m_setupWindow) {
+        m_closedSetupWindow = std::move(m_setupWindow);
+        QTimer::singleShot(0, this, [this] { m_closedSetupWindow.reset(); });
+    }
 }
 
 void KestrovApp::announceWhenOn() {

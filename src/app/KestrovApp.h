@@ -4,6 +4,7 @@
 #include "RemoteCommands.h"
 #include "audio/AudioCaptureService.h"
 #include "backend/BackendClient.h"
+#include "backend/LocalServiceStarter.h"
 #include "context/AppContextService.h"
 #include "hotkey/HotkeyMonitor.h"
 #include "notes/NotesService.h"
@@ -27,6 +28,7 @@
 class OverlayWindow;
 class PlaceholderWindow;
 class PTTAppState;
+class SetupWizardWindow;
 class StatusMenuModel;
 class StatusPopover;
 class StatusTrayIcon;
@@ -49,6 +51,8 @@ public:
     RemoteReply handleRemoteCommand(const QStringList& arguments);
 
     PTTAppState& controller() { return *m_controller; }
+    // The setup window while it is open; null otherwise.
+    SetupWizardWindow* setupWindow() const { return m_setupWindow.get(); }
     OverlayController& overlay() { return m_overlay; }
     OverlayWindow& overlayWindow() { return *m_overlayWindow; }
     StatusMenuModel& statusMenu() { return *m_statusMenu; }
@@ -65,6 +69,7 @@ private:
     void openPopover();
     void openSettings();
     void showSetupWindow();
+    void forgetSetupWindow();
     void announceWhenOn();
 
     QtScheduler m_scheduler;
@@ -75,6 +80,7 @@ private:
     LocalDatabase m_database;
     QNetworkAccessManager m_network;
     BackendClient m_backend;
+    std::unique_ptr<LocalServiceStarter> m_serviceStarter;
     OverlayController m_overlay;
     HotkeyMonitor m_hotkeyMonitor;
     AudioCaptureService m_audioCapture;
@@ -93,6 +99,8 @@ private:
     std::unique_ptr<StatusPopover> m_popover;
     std::unique_ptr<StatusTrayIcon> m_trayIcon;
     std::unique_ptr<PlaceholderWindow> m_settingsWindow;
-    std::unique_ptr<PlaceholderWindow> m_setupWindow;
+    std::unique_ptr<SetupWizardWindow> m_setupWindow;
+    // A setup window that has just closed, kept until its own handlers have returned.
+    std::unique_ptr<SetupWizardWindow> m_closedSetupWindow;
     bool m_announced = false;
 };

@@ -21,6 +21,7 @@
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
 #include "x11/X11KeyEventSource.h"
+#include "x11/X11KeyboardAccessCheck.h"
 #include "x11/X11PermissionProbe.h"
 #include "x11/X11SelectedTextReader.h"
 #include "x11/XTestKeySynthesizer.h"
@@ -45,6 +46,8 @@ PlatformServices nullPlatform(const QString& reason) {
     services.screens = std::make_unique<NullScreens>();
     services.processLauncher = std::make_unique<NullProcessLauncher>();
     services.permissionProbe = std::make_unique<NullPermissionProbe>(reason);
+    services.keyboardAccessProblem = [reason] { return std::optional<QString>(reason); };
+    services.microphoneProblem = [reason] { return std::optional<QString>(reason); };
     return services;
 }
 
@@ -67,6 +70,9 @@ PlatformServices x11Platform(const Clock& clock, std::shared_ptr<X11ConnectionPr
     services.soundPlayer = std::make_unique<CanberraSoundPlayer>();
     services.screens = std::make_unique<QtScreens>();
     services.processLauncher = std::make_unique<QtProcessLauncher>();
+    services.keyboardAccessProblem = [] { return X11KeyboardAccessCheck::problem(); };
+    // A client of its own: the recording input's connection belongs to the main thread.
+    services.microphoneProblem = [] { return PulseAudioInput().unavailableReason(); };
     return services;
 }
 

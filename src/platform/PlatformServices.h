@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // One implementation of every desktop port, all from the same platform. Members are destroyed in
 // reverse order, so later ones may refer to earlier ones (the permission probe asks the audio input).
@@ -29,6 +30,11 @@ struct PlatformServices {
     // Whether translucent windows are drawn as such (a compositor runs); asked as the overlay
     // shows, since one may start or stop at any time.
     std::function<bool()> isCompositing = [] { return false; };
+    // The setup wizard's checks, which may block for seconds and so run off the main thread: each
+    // uses connections of its own. Why global keys cannot be heard and typed, and why no
+    // microphone opens; absent when they can.
+    std::function<std::optional<QString>()> keyboardAccessProblem;
+    std::function<std::optional<QString>()> microphoneProblem;
 
     std::unique_ptr<KeyEventSource> keyEventSource;
     std::unique_ptr<KeySynthesizer> keySynthesizer;
