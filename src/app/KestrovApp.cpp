@@ -1,5 +1,6 @@
 #include "KestrovApp.h"
 
+#include "HotkeyRecorder.h"
 #include "OverlayWindow.h"
 #include "PlaceholderWindow.h"
 #include "PlatformFactory.h"
@@ -118,6 +119,8 @@ KestrovApp::KestrovApp(QObject* parent)
     connect(m_statusMenu.get(), &StatusMenuModel::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
 
+    // Every shortcut recorder reads keys the way the session's key source does.
+    HotkeyRecorder::setKeyboard(m_platform.windowKeyTranslator, m_platform.functionKeyName);
     m_settingsWindow = std::make_unique<PlaceholderWindow>(
         m_engine, PlaceholderWindow::Texts{
                       QStringLiteral("Orlavo Settings"), QStringLiteral("Settings"),

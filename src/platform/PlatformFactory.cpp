@@ -2,6 +2,7 @@
 
 #include "desktop/DesktopEntryIndex.h"
 #include "input/SyntheticKeyLedger.h"
+#include "input/XkbWindowKeyTranslator.h"
 #include "null/NullAudioInput.h"
 #include "null/NullFrontApplication.h"
 #include "null/NullKeyEventSource.h"
@@ -58,6 +59,7 @@ PlatformServices x11Platform(const Clock& clock, std::shared_ptr<X11ConnectionPr
     // X11 never reports the fn key: the key monitor takes Right Control for it.
     services.functionKeyName = QStringLiteral("Right Ctrl");
     services.isCompositing = [connections] { return X11Compositor::isActive(*connections); };
+    services.windowKeyTranslator = [] { return std::make_unique<XkbWindowKeyTranslator>(); };
     services.keyEventSource = std::make_unique<X11KeyEventSource>(clock, ledger);
     services.keySynthesizer = std::make_unique<XTestKeySynthesizer>(connections, ledger, clock);
     services.pasteboard = std::make_unique<QtClipboardPasteboard>();

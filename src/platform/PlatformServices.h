@@ -10,6 +10,7 @@
 #include "ports/Screens.h"
 #include "ports/SelectedTextReader.h"
 #include "ports/SoundPlayer.h"
+#include "ports/WindowKeyTranslator.h"
 
 #include <QString>
 
@@ -35,6 +36,8 @@ struct PlatformServices {
     // microphone opens; absent when they can.
     std::function<std::optional<QString>()> keyboardAccessProblem;
     std::function<std::optional<QString>()> microphoneProblem;
+    // Reads key presses in our own windows (the shortcut recorder); empty where none can.
+    std::function<std::unique_ptr<WindowKeyTranslator>()> windowKeyTranslator;
 
     std::unique_ptr<KeyEventSource> keyEventSource;
     std::unique_ptr<KeySynthesizer> keySynthesizer;

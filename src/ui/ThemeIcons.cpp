@@ -11,7 +11,7 @@ namespace ThemeIcons {
 
 namespace {
 
-constexpr std::array<std::pair<const char*, const char*>, 8> themeNames{{
+constexpr std::array<std::pair<const char*, const char*>, 17> themeNames{{
     {"mic", "audio-input-microphone-symbolic"},
     {"mic-off", "microphone-disabled-symbolic"},
     {"recording", "media-record-symbolic"},
@@ -20,6 +20,15 @@ constexpr std::array<std::pair<const char*, const char*>, 8> themeNames{{
     {"quit", "application-exit-symbolic"},
     {"update", "software-update-available-symbolic"},
     {"chevron", "go-next-symbolic"},
+    {"gear", "preferences-system-symbolic"},
+    {"waveform", "audio-input-microphone-symbolic"},
+    {"cpu", "system-run-symbolic"},
+    {"quote", "insert-text-symbolic"},
+    {"person", "avatar-default-symbolic"},
+    {"trash", "user-trash-symbolic"},
+    {"xmark", "window-close-symbolic"},
+    {"help", "help-browser-symbolic"},
+    {"privacy", "security-high-symbolic"},
 }};
 
 } // namespace
@@ -67,7 +76,11 @@ QPixmap IconImageProvider::requestPixmap(const QString& id, QSize* size, const Q
         color = QColor::fromString(
             QUrlQuery(id.mid(query + 1)).queryItemValue(QStringLiteral("color"), QUrl::FullyDecoded));
     }
-    const QSize wanted = requestedSize.isValid() && !requestedSize.isEmpty() ? requestedSize : QSize(16, 16);
+    QSize wanted = requestedSize.isValid() && !requestedSize.isEmpty() ? requestedSize : QSize(16, 16);
+    // Only a height asked for (a wordmark): the drawing keeps its proportions within a wide box.
+    if (requestedSize.width() <= 0 && requestedSize.height() > 0) {
+        wanted = QSize(requestedSize.height() * 16, requestedSize.height());
+    }
     QPixmap pixmap = ThemeIcons::tinted(ThemeIcons::icon(name), wanted, color);
     if (size) {
         *size = pixmap.size();
