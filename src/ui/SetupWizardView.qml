@@ -1,4 +1,5 @@
 import QtQuick
+import Orlavo.Ui
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
@@ -62,40 +63,6 @@ Rectangle {
         }
         onClicked: flash.restart()
     }
-    // Until the shared brand view lands: the wordmark's text fallback with its raised sign, and in
-    // the inline style the product name beside it.
-    component BrandMark: RowLayout {
-        property bool inline: false
-        readonly property color tint: inline ? Qt.rgba(0.35, 0.37, 0.35, 1) : Qt.rgba(0.45, 0.47, 0.45, 1)
-        spacing: 2
-        Accessible.role: Accessible.StaticText
-        Accessible.name: inline ? "Brevant Orlavo" : "Brevant"
-        Text {
-            Layout.alignment: Qt.AlignBaseline
-            text: "BREVANT"
-            font.pixelSize: parent.inline ? 8 : 10
-            font.weight: Font.DemiBold
-            font.letterSpacing: parent.inline ? 2.4 : 2
-            color: parent.tint
-        }
-        Text {
-            Layout.alignment: Qt.AlignTop
-            text: "®"
-            font.pixelSize: parent.inline ? 5 : 6
-            color: parent.tint
-        }
-        Text {
-            Layout.alignment: Qt.AlignBaseline
-            Layout.leftMargin: 4
-            visible: parent.inline
-            text: "Orlavo"
-            font.family: "serif"
-            font.pixelSize: 14
-            font.weight: Font.Medium
-            color: parent.tint
-        }
-    }
-
     Item {
         id: welcome
         objectName: "welcomeScreen"
@@ -106,9 +73,10 @@ Rectangle {
             NumberAnimation { duration: 200; easing.type: Easing.InOutQuad }
         }
 
-        BrandMark {
+        BrevantBrandView {
             x: 40
             y: 32
+            style: BrevantBrandView.Wizard
         }
         ColumnLayout {
             x: 40
@@ -164,8 +132,8 @@ Rectangle {
             Layout.rightMargin: 36
             Layout.topMargin: 28
             Layout.bottomMargin: 14
-            BrandMark {
-                inline: true
+            BrevantBrandView {
+                style: BrevantBrandView.WizardInline
             }
             Item {
                 Layout.fillWidth: true
@@ -387,14 +355,15 @@ Rectangle {
                 Layout.margins: 2
                 active: root.showCustomShortcut
                 visible: active
-                sourceComponent: Text {
+                sourceComponent: HotkeyCaptureView {
                     objectName: "customShortcut"
-                    text: root.wizard.hotkeyText
-                    font.pixelSize: 24
-                    font.weight: Font.Medium
-                    color: root.ink
-                    Accessible.role: Accessible.StaticText
-                    Accessible.name: "Shortcut " + text
+                    keyCode: root.wizard.hotkeyKeyCode
+                    modifiers: root.wizard.hotkeyModifiers
+                    ink: root.ink
+                    inkSecondary: root.inkSecondary
+                    accent: root.accent
+                    accentPressed: Qt.rgba(0, 0.169, 0.124, 1)
+                    onCaptured: (keyCode, modifiers) => root.wizard.setHotkey(keyCode, modifiers)
                 }
             }
             Hint {

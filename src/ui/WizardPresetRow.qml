@@ -1,4 +1,5 @@
 import QtQuick
+import Orlavo.Ui
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
@@ -40,30 +41,23 @@ AbstractButton {
             anchors.fill: parent
             spacing: 12
 
-            Rectangle {
+            KeycapView {
                 objectName: "keycap"
-                implicitWidth: Math.max(32, keycapText.implicitWidth + 16)
-                implicitHeight: keycapText.implicitHeight + 8
-                radius: 5
-                color: Qt.rgba(0.1, 0.11, 0.1, 0.85)
-                border.width: 0.5
-                border.color: Qt.rgba(0.35, 0.36, 0.35, 0.5)
-
-                Text {
-                    id: keycapText
-                    anchors.centerIn: parent
-                    text: control.label
-                    color: "white"
-                    font.pixelSize: 13
-                    font.weight: Font.Medium
-                }
+                label: control.label
+                size: KeycapView.Regular
+                fillColor: Qt.rgba(0.1, 0.11, 0.1, 1)
+                borderColor: Qt.rgba(0.35, 0.36, 0.35, 1)
+                shadowColor: Qt.rgba(0.06, 0.06, 0.06, 1)
             }
             ColumnLayout {
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignLeft | Qt.AlignVCenter
                 spacing: 2
 
+                // Children that may grow let the column take the row's spare width, so the texts
+                // stay beside the keycap instead of centring in it.
                 RowLayout {
+                    Layout.fillWidth: true
                     spacing: 6
                     Text {
                         text: control.detail
@@ -85,8 +79,12 @@ AbstractButton {
                             font.weight: Font.DemiBold
                         }
                     }
+                    Item {
+                        Layout.fillWidth: true
+                    }
                 }
                 Text {
+                    Layout.fillWidth: true
                     visible: control.note.length > 0
                     text: control.note
                     font.pixelSize: 11

@@ -155,7 +155,7 @@ void tst_QmlViews::everyViewLoads() {
         QVERIFY2(object, qPrintable(path + QLatin1Char(' ') + component.errorString()));
         loaded << files.fileName();
     }
-    QCOMPARE(loaded.size(), 16);
+    QCOMPARE(loaded.size(), 19);
 }
 
 void tst_QmlViews::theIslandTakesEachStatesShape_data() {

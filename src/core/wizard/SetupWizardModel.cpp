@@ -160,10 +160,12 @@ QString SetupWizardModel::hotkeyText() const {
     return hotkeyTextFor(m_ports.controller.settings().hotkey, m_ports.functionKeyName);
 }
 
-bool SetupWizardModel::customHotkey() const {
-    const qint64 keyCode = m_ports.controller.settings().hotkey.keyCode;
-    return std::none_of(m_presets.presets().begin(), m_presets.presets().end(),
-                        [keyCode](const auto& preset) { return preset.keyCode == keyCode; });
+qint64 SetupWizardModel::hotkeyKeyCode() const {
+    return m_ports.controller.settings().hotkey.keyCode;
+}
+
+qint64 SetupWizardModel::hotkeyModifiers() const {
+    return static_cast<qint64>(m_ports.controller.settings().hotkey.modifiersRawValue);
 }
 
 bool SetupWizardModel::testReady() const {
@@ -366,9 +368,13 @@ void SetupWizardModel::setMicrophoneLevel(double level) {
 }
 
 void SetupWizardModel::choosePreset(qint64 keyCode) {
+    setHotkey(keyCode, 0);
+}
+
+void SetupWizardModel::setHotkey(qint64 keyCode, qint64 modifiers) {
     PTTSettings settings = m_ports.controller.settings();
     settings.hotkey.keyCode = keyCode;
-    settings.hotkey.modifiersRawValue = 0;
+    settings.hotkey.modifiersRawValue = static_cast<quint64>(modifiers);
     m_ports.controller.setSettings(settings);
 }
 

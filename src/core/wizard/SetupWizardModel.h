@@ -50,7 +50,8 @@ class SetupWizardModel final : public QObject {
 
     Q_PROPERTY(QAbstractItemModel* presets READ presets CONSTANT)
     Q_PROPERTY(QString hotkeyText READ hotkeyText NOTIFY changed)
-    Q_PROPERTY(bool customHotkey READ customHotkey NOTIFY changed)
+    Q_PROPERTY(qint64 hotkeyKeyCode READ hotkeyKeyCode NOTIFY changed)
+    Q_PROPERTY(qint64 hotkeyModifiers READ hotkeyModifiers NOTIFY changed)
 
     Q_PROPERTY(bool testReady READ testReady NOTIFY changed)
     Q_PROPERTY(bool isPreparingTest READ isPreparingTest NOTIFY changed)
@@ -103,8 +104,8 @@ public:
 
     ShortcutPresetModel* presets() { return &m_presets; }
     QString hotkeyText() const;
-    // The hotkey is none of the presets.
-    bool customHotkey() const;
+    qint64 hotkeyKeyCode() const;
+    qint64 hotkeyModifiers() const;
 
     bool testReady() const;
     bool isPreparingTest() const { return m_isPreparingTest; }
@@ -123,6 +124,8 @@ public:
     Q_INVOKABLE void testMicrophone();
     // A preset's key with no modifiers; the gesture stays as it was.
     Q_INVOKABLE void choosePreset(qint64 keyCode);
+    // What the custom shortcut recorder captured; the gesture stays as it was.
+    Q_INVOKABLE void setHotkey(qint64 keyCode, qint64 modifiers);
     // Makes sure the service answers and the hotkey monitor runs. Also run as the test step opens.
     Q_INVOKABLE void prepareTest();
 
