@@ -1,9 +1,11 @@
 #include "KestrovApp.h"
 
+#include "FeatureSuggestion.h"
 #include "HotkeyRecorder.h"
 #include "OverlayWindow.h"
 #include "PlaceholderWindow.h"
 #include "PlatformFactory.h"
+#include "SettingsWindow.h"
 #include "SetupWizardWindow.h"
 #include "StatusMenuModel.h"
 #include "StatusPopover.h"
@@ -15,6 +17,7 @@
 #include "update/UpdateService.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QQuickWindow>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
@@ -84,7 +87,7 @@ KestrovApp::KestrovApp(QObject* parent)
         .scheduler = m_scheduler,
         .frontApplication = *m_platform.frontApplication,
         .sounds = *m_platform.soundPlayer,
-        .fileChooser = nullptr,
+        .fileChooser = &m_fileChooser,
         .processLauncher = m_platform.processLauncher.get(),
         .ejectRemapCommand = std::nullopt,
     });
@@ -121,15 +124,21 @@ KestrovApp::KestrovApp(QObject* parent)
 
     // Every shortcut recorder reads keys the way the session's key source does.
     HotkeyRecorder::setKeyboard(m_platform.windowKeyTranslator, m_platform.functionKeyName);
-    m_settingsWindow = std::make_unique<PlaceholderWindow>(
-        m_engine, PlaceholderWindow::Texts{
-                      QStringLiteral("Orlavo Settings"), QStringLiteral("Settings"),
-                      QStringLiteral("The settings window comes in a later version of Orlavo. Until then, "
-                                     "settings live in %1.")
-                          .arg(AppPaths::defaultsFile()),
-                      QStringLiteral("Close")});
-    connect(m_settingsWindow.get(), &PlaceholderWindow::actionTriggered, m_settingsWindow.get(),
-            &PlaceholderWindow::close);
+    m_settingsWindow = std::make_unique<SettingsWindow>(
+        m_engine,
+        SettingsWindow::Services{
+            .account = {.controller = *m_controller,
+                        .keychain = m_keychain,
+                        .backend = m_backend,
+                        .scheduler = m_scheduler,
+                        .updates = m_updates.get(),
+                        .openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); }},
+            .notes = m_notes,
+            .database = m_database},
+        AccountPanel::Links{QStringLiteral(ORLAVO_FEEDBACK_ADDRESS), QUrl(QStringLiteral(ORLAVO_SUPPORT_URL)),
+                            QUrl(QStringLiteral(ORLAVO_PRIVACY_URL))},
+        AccountPanel::About{QCoreApplication::applicationVersion(), QStringLiteral(ORLAVO_BUILD_ID),
+                            FeatureSuggestion::systemName()});
 
     connect(m_controller.get(), &PTTAppState::setupWizardOpenRequested, this, &KestrovApp::showSetupWindow);
     connect(m_controller.get(), &PTTAppState::setupWizardRaiseRequested, this, &KestrovApp::showSetupWindow);
@@ -159,7 +168,8 @@ KestrovApp::~KestrovApp() {
 }
 
 RemoteReply KestrovApp::handleRemoteCommand(const QStringList& arguments) {
-    return RemoteCommands::run(arguments, *m_controller, m_audioCapture, [this] { openPopover(); });
+    return RemoteCommands::run(
+        arguments, *m_controller, m_audioCapture, [this] { openPopover(); }, [this] { openSettings(); });
 }
 
 QString KestrovApp::instructions() const {

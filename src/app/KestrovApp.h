@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PlatformServices.h"
+#include "QtFileChooser.h"
 #include "RemoteCommands.h"
 #include "audio/AudioCaptureService.h"
 #include "backend/BackendClient.h"
@@ -28,6 +29,7 @@
 class OverlayWindow;
 class PlaceholderWindow;
 class PTTAppState;
+class SettingsWindow;
 class SetupWizardWindow;
 class StatusMenuModel;
 class StatusPopover;
@@ -61,6 +63,7 @@ public:
     UpdateService& updates() { return *m_updates; }
     const PlatformServices& platform() const { return m_platform; }
     QQmlEngine& engine() { return m_engine; }
+    SettingsWindow& settingsWindow() { return *m_settingsWindow; }
 
     // The one line that tells the user what to press.
     QString instructions() const;
@@ -90,6 +93,7 @@ private:
     TextProcessingService m_textProcessing;
     NotesService m_notes;
     LibarchiveExtractor m_extractor;
+    QtFileChooser m_fileChooser;
     std::unique_ptr<PTTAppState> m_controller;
     std::unique_ptr<UpdateService> m_updates;
 
@@ -98,7 +102,7 @@ private:
     std::unique_ptr<StatusMenuModel> m_statusMenu;
     std::unique_ptr<StatusPopover> m_popover;
     std::unique_ptr<StatusTrayIcon> m_trayIcon;
-    std::unique_ptr<PlaceholderWindow> m_settingsWindow;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<SetupWizardWindow> m_setupWindow;
     // A setup window that has just closed, kept until its own handlers have returned.
     std::unique_ptr<SetupWizardWindow> m_closedSetupWindow;

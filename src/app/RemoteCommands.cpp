@@ -9,7 +9,7 @@ namespace RemoteCommands {
 
 namespace {
 
-constexpr std::array names{"toggle", "start", "stop", "cancel"};
+constexpr std::array names{"toggle", "start", "stop", "cancel", "settings"};
 
 } // namespace
 
@@ -23,7 +23,7 @@ bool isRemoteCommand(const QString& name) {
 }
 
 RemoteReply run(const QStringList& arguments, PTTAppState& controller, const IAudioCaptureService& capture,
-                const std::function<void()>& openStatus) {
+                const std::function<void()>& openStatus, const std::function<void()>& openSettings) {
     if (arguments.isEmpty()) {
         if (openStatus) {
             openStatus();
@@ -32,7 +32,14 @@ RemoteReply run(const QStringList& arguments, PTTAppState& controller, const IAu
     }
     const QString& command = arguments.first();
     if (arguments.size() > 1 || !isRemoteCommand(command)) {
-        return {2, QStringLiteral("Orlavo is already running; it takes only toggle, start, stop or cancel.")};
+        return {2, QStringLiteral(
+                       "Orlavo is already running; it takes only toggle, start, stop, cancel or settings.")};
+    }
+    if (command == QLatin1String("settings")) {
+        if (openSettings) {
+            openSettings();
+        }
+        return {0, {}};
     }
     // A command-line recording is a latched one: it runs until stop, however it was started.
     const bool recording = capture.state() != IAudioCaptureService::State::idle;

@@ -18,12 +18,13 @@ struct RemoteReply {
 // the hotkey cannot be heard.
 namespace RemoteCommands {
 
-// toggle, start, stop, cancel.
+// toggle, start, stop, cancel, settings.
 bool isRemoteCommand(const QString& name);
 
 // Runs a handed-over command line: the commands above, or none at all (a second plain launch),
-// which opens the status pop-over through `openStatus`.
+// which opens the status pop-over through `openStatus`. `settings` opens and raises the settings
+// window through `openSettings`.
 RemoteReply run(const QStringList& arguments, PTTAppState& controller, const IAudioCaptureService& capture,
-                const std::function<void()>& openStatus);
+                const std::function<void()>& openStatus, const std::function<void()>& openSettings = {});
 
 } // namespace RemoteCommands

@@ -31,6 +31,7 @@ const std::array remoteCommands{
     Command{"start", "start a recording in the running Orlavo (it runs until stop)", nullptr},
     Command{"stop", "finish the recording: transcribe it and type the text", nullptr},
     Command{"cancel", "throw the recording away", nullptr},
+    Command{"settings", "open the settings window of the running Orlavo", nullptr},
 };
 
 void setNames() {

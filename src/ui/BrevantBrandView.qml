@@ -1,9 +1,10 @@
 import QtQuick
+import QtQuick.Layouts
 import Orlavo.Ui
 
 // The maker's mark: the wordmark (or its text) with a raised "®", and in the inline styles the
-// product name beside it.
-Row {
+// product name beside it, on the wordmark's baseline.
+RowLayout {
     id: brand
 
     enum Style { Wizard, WizardInline, Menu }
@@ -26,9 +27,9 @@ Row {
 
     Row {
         id: wordmark
+        Layout.alignment: Qt.AlignBaseline
+        baselineOffset: logoImage.visible ? logoImage.height : fallback.baselineOffset
         spacing: 2
-        // The inline styles line the product name up with the wordmark's text baseline.
-        anchors.baseline: style === BrevantBrandView.Wizard ? undefined : productName.baseline
 
         Image {
             id: logoImage
@@ -45,6 +46,7 @@ Row {
                 : brand.logo + "?color=" + encodeURIComponent(String(brand.foreground))
         }
         Text {
+            id: fallback
             objectName: "wordmarkText"
             visible: !logoImage.visible
             text: "BREVANT"
@@ -63,8 +65,8 @@ Row {
     }
 
     Text {
-        id: productName
         visible: brand.style !== BrevantBrandView.Wizard
+        Layout.alignment: Qt.AlignBaseline
         text: "Orlavo"
         font.pixelSize: 14
         font.weight: Font.Medium

@@ -68,16 +68,16 @@ void HotkeyRecorder::setWindow(QQuickWindow* window) {
     emit windowChanged();
 }
 
-void HotkeyRecorder::setKeyCode(qint64 keyCode) {
+void HotkeyRecorder::setKeyCode(int keyCode) {
     if (keyCode != m_binding.keyCode) {
         m_binding.keyCode = keyCode;
         emit bindingChanged();
     }
 }
 
-void HotkeyRecorder::setModifiers(qint64 modifiers) {
+void HotkeyRecorder::setModifiers(int modifiers) {
     if (static_cast<quint64>(modifiers) != m_binding.modifiersRawValue) {
-        m_binding.modifiersRawValue = static_cast<quint64>(modifiers);
+        m_binding.modifiersRawValue = static_cast<quint64>(static_cast<quint32>(modifiers));
         emit bindingChanged();
     }
 }

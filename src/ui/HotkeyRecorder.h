@@ -24,8 +24,8 @@ class HotkeyRecorder : public QObject {
     QML_ELEMENT
     Q_DISABLE_COPY_MOVE(HotkeyRecorder)
     Q_PROPERTY(QQuickWindow* window READ window WRITE setWindow NOTIFY windowChanged)
-    Q_PROPERTY(qint64 keyCode READ keyCode WRITE setKeyCode NOTIFY bindingChanged)
-    Q_PROPERTY(qint64 modifiers READ modifiers WRITE setModifiers NOTIFY bindingChanged)
+    Q_PROPERTY(int keyCode READ keyCode WRITE setKeyCode NOTIFY bindingChanged)
+    Q_PROPERTY(int modifiers READ modifiers WRITE setModifiers NOTIFY bindingChanged)
     // "Ctrl+Alt+Space", "Right Ctrl": the binding as the desktop names keys.
     Q_PROPERTY(QString text READ text NOTIFY bindingChanged)
     Q_PROPERTY(bool isCapturing READ isCapturing NOTIFY isCapturingChanged)
@@ -45,10 +45,11 @@ public:
 
     QQuickWindow* window() const { return m_window; }
     void setWindow(QQuickWindow* window);
-    qint64 keyCode() const { return m_binding.keyCode; }
-    void setKeyCode(qint64 keyCode);
-    qint64 modifiers() const { return static_cast<qint64>(m_binding.modifiersRawValue); }
-    void setModifiers(qint64 modifiers);
+    // As int for QML, which has no 64-bit property type: key codes and modifier bits fit.
+    int keyCode() const { return static_cast<int>(m_binding.keyCode); }
+    void setKeyCode(int keyCode);
+    int modifiers() const { return static_cast<int>(m_binding.modifiersRawValue); }
+    void setModifiers(int modifiers);
     QString text() const;
     bool isCapturing() const { return m_coordinator.isCapturing(); }
     QString refusal() const;

@@ -17,6 +17,12 @@ AbstractButton {
     property bool busy: false
 
     Layout.fillWidth: true
+    focusPolicy: Qt.StrongFocus
+    Accessible.role: Accessible.MenuItem
+    Accessible.name: title
+    Accessible.onPressAction: if (enabled) clicked()
+    Keys.onReturnPressed: if (enabled) clicked()
+    Keys.onEnterPressed: if (enabled) clicked()
     topPadding: 4
     bottomPadding: 4
     leftPadding: 2
@@ -25,7 +31,7 @@ AbstractButton {
 
     background: Rectangle {
         radius: 4
-        color: row.hovered && row.enabled ? "#e6e6e6" : "transparent"
+        color: (row.hovered || row.visualFocus) && row.enabled ? "#e6e6e6" : "transparent"
     }
 
     contentItem: RowLayout {

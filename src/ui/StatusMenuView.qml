@@ -51,6 +51,8 @@ Rectangle {
                 height: 6
                 radius: 3
                 color: root.menu.serverReachable ? root.green : "#e0383e"
+                Accessible.role: Accessible.Indicator
+                Accessible.name: root.menu.reachabilityText
                 ToolTip.visible: dotHover.hovered
                 ToolTip.text: root.menu.reachabilityText
                 HoverHandler {
@@ -62,6 +64,7 @@ Rectangle {
             }
             ToggleSwitch {
                 objectName: "masterSwitch"
+                Accessible.name: "Orlavo on"
                 checked: root.menu.isOn
                 onToggled: {
                     root.menu.setOn(checked);
@@ -76,6 +79,8 @@ Rectangle {
             Layout.fillWidth: true
             Layout.bottomMargin: 10
             text: root.menu.statusLine
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             font.pixelSize: 11
             color: root.secondaryText
             elide: Text.ElideRight
@@ -108,6 +113,7 @@ Rectangle {
             }
             ToggleSwitch {
                 objectName: "pruningSwitch"
+                Accessible.name: "Prompt Pruning"
                 mini: true
                 checked: root.menu.pruningEnabled
                 onToggled: {
@@ -133,6 +139,8 @@ Rectangle {
                 objectName: "savingsLine"
                 Layout.fillWidth: true
                 text: root.menu.savingsLine
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 font.pixelSize: 11
                 color: root.menu.hasSavings ? root.secondaryText : root.tertiaryText
                 elide: Text.ElideRight

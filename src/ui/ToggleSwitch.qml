@@ -9,6 +9,18 @@ Switch {
 
     padding: 0
     spacing: 0
+    focusPolicy: Qt.StrongFocus
+    Accessible.role: Accessible.CheckBox
+    Accessible.checkable: true
+    Accessible.checked: checked
+    // Assistive technologies toggle it as a click would: the owner hears toggled().
+    Accessible.onToggleAction: control.userToggle()
+    Accessible.onPressAction: control.userToggle()
+
+    function userToggle() {
+        toggle();
+        toggled();
+    }
     implicitWidth: indicator.implicitWidth
     implicitHeight: indicator.implicitHeight
 
@@ -19,6 +31,8 @@ Switch {
         y: (control.height - height) / 2
         radius: height / 2
         color: control.checked ? "#34c759" : "#d1d1d6"
+        border.width: control.visualFocus ? 2 : 0
+        border.color: "#3d7eff"
 
         Rectangle {
             x: control.checked ? parent.width - width - 2 : 2

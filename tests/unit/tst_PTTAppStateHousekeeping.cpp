@@ -125,11 +125,11 @@ void tst_PTTAppStateHousekeeping::snippetsAndDictionary() {
     QSignalSpy dictionary(&state, &PTTAppState::dictionaryEntriesChanged);
 
     // Trimmed; blank triggers, bodies or corrections are ignored. Snippets come by trigger.
-    state.saveSnippet("  addr \n", "\t1 Main St  ");
-    state.saveSnippet("   ", "ignored");
-    state.saveSnippet("empty", " \n");
-    state.saveDictionaryEntry(" teh ", " the", false);
-    state.saveDictionaryEntry("x", "", true);
+    QVERIFY(state.saveSnippet("  addr \n", "\t1 Main St  ").ok());
+    QVERIFY(!state.saveSnippet("   ", "ignored").ok());
+    QVERIFY(!state.saveSnippet("empty", " \n").ok());
+    QVERIFY(state.saveDictionaryEntry(" teh ", " the", false).ok());
+    QVERIFY(!state.saveDictionaryEntry("x", "", true).ok());
     QCOMPARE(snippets.size(), 1);
     QCOMPARE(dictionary.size(), 1);
     const auto snippet = [&state](std::size_t at) {
@@ -153,7 +153,7 @@ void tst_PTTAppStateHousekeeping::snippetsAndDictionary() {
     QCOMPARE(sqlite3_exec(connection, "DROP TABLE voice_snippets", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(connection);
     const auto before = state.snippets();
-    state.saveSnippet("new", "body");
+    QVERIFY(!state.saveSnippet("new", "body").ok());
     state.deleteSnippet(before.front().id);
     QCOMPARE(state.snippets(), before);
 }

@@ -86,9 +86,11 @@ public:
     Q_INVOKABLE void refreshPersonalizationData();
     // Today's and the all-time figures, read again (the status menu does as it opens).
     Q_INVOKABLE void refreshStatistics();
-    Q_INVOKABLE void saveSnippet(const QString& trigger, const QString& body);
+    // Both save operations say whether the entry was stored, so that a form keeps what the user
+    // typed when it was not. Text that is empty once trimmed is not stored.
+    Result<void> saveSnippet(const QString& trigger, const QString& body);
     Q_INVOKABLE void deleteSnippet(qint64 id);
-    Q_INVOKABLE void saveDictionaryEntry(const QString& wrong, const QString& correct, bool wholeWord);
+    Result<void> saveDictionaryEntry(const QString& wrong, const QString& correct, bool wholeWord);
     Q_INVOKABLE void deleteDictionaryEntry(qint64 id);
     Q_INVOKABLE void persistSettings();
     Q_INVOKABLE void refreshPermissions();

@@ -4,6 +4,7 @@
 
 #include "PTTAppState.h"
 #include "backend/IBackendClient.h"
+#include "common/ErrorDomain.h"
 #include "files/FileBookmark.h"
 #include "hotkey/IHotkeyMonitor.h"
 #include "hotkey/KeyCodes.h"
@@ -26,6 +27,10 @@ namespace {
 void report(const char* what, const PTTError& error) {
     std::printf("%s%s\n", what, qPrintable(error.description));
     std::fflush(stdout);
+}
+
+PTTError emptyEntry() {
+    return {ErrorDomain::pipeline, 0, QStringLiteral("Both fields need some text.")};
 }
 
 } // namespace
@@ -71,17 +76,18 @@ void PTTAppState::refreshStatistics() {
     setStatistics(m_services.database.fetchStatsSummary(), m_services.database.fetchTodayStats());
 }
 
-void PTTAppState::saveSnippet(const QString& trigger, const QString& body) {
+Result<void> PTTAppState::saveSnippet(const QString& trigger, const QString& body) {
     const QString cleanTrigger = trigger.trimmed();
     const QString cleanBody = body.trimmed();
     if (cleanTrigger.isEmpty() || cleanBody.isEmpty()) {
-        return;
+        return emptyEntry();
     }
-    if (const auto saved = m_services.database.saveSnippet(cleanTrigger, cleanBody); !saved) {
+    if (auto saved = m_services.database.saveSnippet(cleanTrigger, cleanBody); !saved) {
         report("Could not save snippet: ", saved.error());
-        return;
+        return saved;
     }
     refreshPersonalizationData();
+    return Result<void>::success();
 }
 
 void PTTAppState::deleteSnippet(qint64 id) {
@@ -92,18 +98,18 @@ void PTTAppState::deleteSnippet(qint64 id) {
     refreshPersonalizationData();
 }
 
-void PTTAppState::saveDictionaryEntry(const QString& wrong, const QString& correct, bool wholeWord) {
+Result<void> PTTAppState::saveDictionaryEntry(const QString& wrong, const QString& correct, bool wholeWord) {
     const QString cleanWrong = wrong.trimmed();
     const QString cleanCorrect = correct.trimmed();
     if (cleanWrong.isEmpty() || cleanCorrect.isEmpty()) {
-        return;
+        return emptyEntry();
     }
-    if (const auto saved = m_services.database.saveDictionaryEntry(cleanWrong, cleanCorrect, wholeWord);
-        !saved) {
+    if (auto saved = m_services.database.saveDictionaryEntry(cleanWrong, cleanCorrect, wholeWord); !saved) {
         report("Could not save dictionary entry: ", saved.error());
-        return;
+        return saved;
     }
     refreshPersonalizationData();
+    return Result<void>::success();
 }
 
 void PTTAppState::deleteDictionaryEntry(qint64 id) {
