@@ -60,8 +60,8 @@ KestrovApp::KestrovApp(QObject* parent)
     QApplication::setQuitOnLastWindowClosed(false);
     m_serviceStarter = std::make_unique<LocalServiceStarter>(
         m_backend, *m_platform.processLauncher, m_scheduler,
-        LocalServiceStarter::Options{.baseURL = [this] { return m_settingsStore.load().backendBaseURL; },
-                                     .serverProgram = LocalServiceStarter::programBesideApplication()});
+        [this] { return m_settingsStore.load().backendBaseURL; },
+        LocalServiceStarter::Options{.serverProgram = LocalServiceStarter::programBesideApplication()});
     // Small windows that change a little at a time: the software renderer redraws only what
     // changed, and loading no GPU driver keeps the start-up short and the memory small.
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {

@@ -123,7 +123,7 @@ void tst_QmlViews::everyViewLoads() {
     OverlayRig overlay(false);
     DictationRig rig;
     StatusMenuModel menu(rig.start(), rig.database, rig.capture, nullptr, QStringLiteral("Right Ctrl"));
-    LocalServiceStarter starter(rig.backend, rig.processLauncher, rig.scheduler, {});
+    LocalServiceStarter starter(rig.backend, rig.processLauncher, rig.scheduler, {}, {});
     SetupWizardModel wizard({rig.controller(), rig.capture, starter, rig.scheduler, {}, {}});
     const QHash<QString, QVariantMap> required{
         {QStringLiteral("DynamicIslandView.qml"),

@@ -26,10 +26,12 @@ bool nothingListens(const PTTError& error) {
 } // namespace
 
 LocalServiceStarter::LocalServiceStarter(IBackendClient& backend, ProcessLauncher& launcher,
-                                         Scheduler& scheduler, Options options)
+                                         Scheduler& scheduler, std::function<QString()> backendBaseURL,
+                                         Options options)
     : m_backend(backend)
     , m_launcher(launcher)
     , m_scheduler(scheduler)
+    , m_backendBaseURL(std::move(backendBaseURL))
     , m_options(std::move(options)) {}
 
 QString LocalServiceStarter::programBesideApplication() {
@@ -57,7 +59,7 @@ QCoro::Task<Result<void>> LocalServiceStarter::ensureRunning() {
     if (first.ok()) {
         co_return Result<void>::success();
     }
-    const QString base = m_options.baseURL ? m_options.baseURL() : QString();
+    const QString base = m_backendBaseURL ? m_backendBaseURL() : QString();
     const auto url = BackendUrl::join(base, BackendUrl::healthPath);
     const std::optional<QString> listen = url ? listenAddressFor(*url) : std::nullopt;
     const QFileInfo program(m_options.serverProgram);
@@ -76,11 +78,11 @@ QCoro::Task<Result<void>> LocalServiceStarter::ensureRunning() {
 }
 
 QCoro::Task<Result<void>> LocalServiceStarter::waitForHealth() {
-    const int attempts =
-        std::max(1, static_cast<int>(std::ceil(m_options.startTimeout / m_options.pollInterval)));
+    const int attempts = std::max(
+        1, static_cast<int>(std::ceil(m_options.startTimeoutSeconds / m_options.pollIntervalSeconds)));
     std::optional<PTTError> last;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        co_await m_scheduler.sleep(m_options.pollInterval);
+        co_await m_scheduler.sleep(m_options.pollIntervalSeconds);
         const auto answer = co_await m_backend.health();
         if (answer.ok()) {
             co_return Result<void>::success();

@@ -22,17 +22,16 @@ class LocalServiceStarter final {
 
 public:
     struct Options {
-        // The configured base URL, read at each call.
-        std::function<QString()> baseURL;
         // The service program; absent or not executable: nothing is started.
         QString serverProgram;
         // The service loads its recogniser before it answers (about 0.3 s here); slow disks take longer.
-        double startTimeout = 15;
-        double pollInterval = 0.25;
+        double startTimeoutSeconds = 15;
+        double pollIntervalSeconds = 0.25;
     };
 
+    // `backendBaseURL` is the configured base URL, read at each call.
     LocalServiceStarter(IBackendClient& backend, ProcessLauncher& launcher, Scheduler& scheduler,
-                        Options options);
+                        std::function<QString()> backendBaseURL, Options options);
 
     // Success once the service answers; otherwise the error of the last health check.
     QCoro::Task<Result<void>> ensureRunning();
@@ -49,6 +48,7 @@ private:
     IBackendClient& m_backend;
     ProcessLauncher& m_launcher;
     Scheduler& m_scheduler;
+    std::function<QString()> m_backendBaseURL;
     Options m_options;
     // A second caller during a start waits for that start instead of launching another service.
     bool m_starting = false;
