@@ -6,6 +6,7 @@
 #include "PlaceholderWindow.h"
 #include "PlatformFactory.h"
 #include "SettingsWindow.h"
+#include "SetupWizardWindow.h"
 #include "StatusMenuModel.h"
 #include "StatusPopover.h"
 #include "StatusTrayIcon.h"
@@ -21,6 +22,7 @@
 #include <QPointer>
 #include <QQmlContext>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <cstdio>
@@ -179,6 +181,7 @@ KestrovApp::~KestrovApp() {
     m_serviceStarter.reset();
     // The windows first, while the objects they show still exist.
     m_setupWindow.reset();
+    m_closedSetupWindow.reset();
     m_settingsWindow.reset();
     m_trayIcon.reset();
     m_popover.reset();
@@ -207,20 +210,28 @@ void KestrovApp::openSettings() {
 
 void KestrovApp::showSetupWindow() {
     if (!m_setupWindow) {
-        m_setupWindow = std::make_unique<PlaceholderWindow>(
-            m_engine,
-            PlaceholderWindow::Texts{QStringLiteral("Welcome to Orlavo"), QStringLiteral("Welcome to Orlavo"),
-                                     welcomeText(m_controller->settings().hotkey, m_statusMenu->hotkeyHint()),
-                                     QStringLiteral("Start Dictating")});
-        connect(m_setupWindow.get(), &PlaceholderWindow::actionTriggered, m_controller.get(),
-                &PTTAppState::completeSetupWizard);
-        connect(m_setupWindow.get(), &PlaceholderWindow::closed, m_controller.get(),
-                &PTTAppState::setupWizardClosed);
-        // Said now, while the welcome window waits: the terminal that started Orlavo learns the key.
+        SetupProbes probes{m_platform.keyboardAccessProblem, m_platform.microphoneProblem,
+                           // The null platform stays for the whole run: checking again cannot help.
+                           m_platform.name != QLatin1String("null")};
+        m_setupWindow = std::make_unique<SetupWizardWindow>(
+            m_engine, SetupWizardModel::Ports{*m_controller, m_audioCapture, *m_serviceStarter, m_scheduler,
+                                              std::move(probes), m_platform.functionKeyName});
+        connect(m_setupWindow.get(), &SetupWizardWindow::closed, this, &KestrovApp::forgetSetupWindow);
+        // Said now, while the wizard waits: the terminal that started Orlavo learns the key.
         m_announced = true;
         say(instructions());
     }
     m_setupWindow->present();
+}
+
+void KestrovApp::forgetSetupWindow() {
+    m_controller->setupWizardClosed();
+    // Closing may come from inside the window's own handlers (Continue on the last step): it goes
+    // once they have returned.
+    if (m_setupWindow) {
+        m_closedSetupWindow = std::move(m_setupWindow);
+        QTimer::singleShot(0, this, [this] { m_closedSetupWindow.reset(); });
+    }
 }
 
 void KestrovApp::announceWhenOn() {

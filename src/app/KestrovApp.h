@@ -31,6 +31,7 @@ class OverlayWindow;
 class PlaceholderWindow;
 class PTTAppState;
 class SettingsWindow;
+class SetupWizardWindow;
 class StatusMenuModel;
 class StatusPopover;
 class StatusTrayIcon;
@@ -53,6 +54,8 @@ public:
     RemoteReply handleRemoteCommand(const QStringList& arguments);
 
     PTTAppState& controller() { return *m_controller; }
+    // The setup window while it is open; null otherwise.
+    SetupWizardWindow* setupWindow() const { return m_setupWindow.get(); }
     OverlayController& overlay() { return m_overlay; }
     // None where the platform shows no overlay.
     OverlayWindow* overlayWindow() { return m_overlayWindow.get(); }
@@ -73,6 +76,7 @@ private:
     void openPopover();
     void openSettings();
     void showSetupWindow();
+    void forgetSetupWindow();
     void announceWhenOn();
     // Starts the service of this machine when the backend is local and nothing answers.
     QCoro::Task<> startLocalService();
@@ -106,6 +110,8 @@ private:
     std::unique_ptr<StatusPopover> m_popover;
     std::unique_ptr<StatusTrayIcon> m_trayIcon;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
-    std::unique_ptr<PlaceholderWindow> m_setupWindow;
+    std::unique_ptr<SetupWizardWindow> m_setupWindow;
+    // A setup window that has just closed, kept until its own handlers have returned.
+    std::unique_ptr<SetupWizardWindow> m_closedSetupWindow;
     bool m_announced = false;
 };

@@ -30,6 +30,7 @@
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
 #include "x11/X11KeyEventSource.h"
+#include "x11/X11KeyboardAccessCheck.h"
 #include "x11/X11PermissionProbe.h"
 #include "x11/X11Properties.h"
 #include "x11/XTestKeySynthesizer.h"
@@ -163,6 +164,8 @@ PlatformServices nullPlatform(const QString& reason) {
     services.screens = std::make_unique<NullScreens>();
     services.processLauncher = std::make_unique<NullProcessLauncher>();
     services.permissionProbe = std::make_unique<NullPermissionProbe>(reason);
+    services.keyboardAccessProblem = [reason] { return std::optional<QString>(reason); };
+    services.microphoneProblem = [reason] { return std::optional<QString>(reason); };
     return services;
 }
 
@@ -192,6 +195,9 @@ PlatformServices x11Platform(const Clock& clock, const Plan& plan) {
     services.soundPlayer = std::make_unique<CanberraSoundPlayer>();
     services.screens = std::make_unique<QtScreens>();
     services.processLauncher = std::make_unique<QtProcessLauncher>();
+    services.keyboardAccessProblem = [] { return X11KeyboardAccessCheck::problem(); };
+    // A client of its own: the recording input's connection belongs to the main thread.
+    services.microphoneProblem = [] { return PulseAudioInput().unavailableReason(); };
     return services;
 }
 
@@ -234,6 +240,15 @@ PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& 
     services.soundPlayer = std::make_unique<CanberraSoundPlayer>();
     services.screens = std::make_unique<QtScreens>();
     services.processLauncher = std::make_unique<QtProcessLauncher>();
+    // What the setup wizard checks: the keyboards and the uinput device were looked at just now.
+    std::optional<QString> keyboardAccess;
+    if (!keyboardProblem.isEmpty()) {
+        keyboardAccess = keyboardProblem;
+    } else if (plan.typingProblem) {
+        keyboardAccess = plan.typingProblem;
+    }
+    services.keyboardAccessProblem = [keyboardAccess] { return keyboardAccess; };
+    services.microphoneProblem = [] { return PulseAudioInput().unavailableReason(); };
     return services;
 }
 

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // One implementation of every desktop port, all from the same platform. Members are destroyed in
@@ -37,6 +38,11 @@ struct PlatformServices {
     bool showsOverlay = true;
     // Which path serves each port, and why, first the family itself.
     std::vector<PortPath> paths;
+    // The setup wizard's checks, which may block for seconds and so run off the main thread: each
+    // uses connections of its own. Why global keys cannot be heard and typed, and why no
+    // microphone opens; absent when they can.
+    std::function<std::optional<QString>()> keyboardAccessProblem;
+    std::function<std::optional<QString>()> microphoneProblem;
     // Reads key presses in our own windows (the shortcut recorder); empty where none can.
     std::function<std::unique_ptr<WindowKeyTranslator>()> windowKeyTranslator;
 

@@ -103,6 +103,7 @@ void tst_Dictation::initTestCase() {
     qInfo("start-up to tray icon: %lld ms", startUp.elapsed());
     QCOMPARE(m_app->platform().name, QStringLiteral("x11"));
     QTRY_VERIFY(m_app->controller().isHotkeyMonitorRunning());
+    QVERIFY(!m_app->setupWindow());
     QCOMPARE(m_app->trayIcon().iconName(), QStringLiteral("mic"));
     connect(m_app->overlay().model(), &OverlayModel::textChanged, this,
             [this] { m_overlayTexts << m_app->overlay().model()->text(); });

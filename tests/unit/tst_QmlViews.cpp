@@ -11,7 +11,9 @@
 #include "ThemeIcons.h"
 #include "VirtualScheduler.h"
 #include "WaveformModel.h"
+#include "backend/LocalServiceStarter.h"
 #include "overlay/OverlayController.h"
+#include "wizard/SetupWizardModel.h"
 
 #include <QDirIterator>
 #include <QQmlComponent>
@@ -121,6 +123,8 @@ void tst_QmlViews::everyViewLoads() {
     OverlayRig overlay(false);
     DictationRig rig;
     StatusMenuModel menu(rig.start(), rig.database, rig.capture, nullptr, QStringLiteral("Right Ctrl"));
+    LocalServiceStarter starter(rig.backend, rig.processLauncher, rig.scheduler, {}, {});
+    SetupWizardModel wizard({rig.controller(), rig.capture, starter, rig.scheduler, {}, {}});
     const QHash<QString, QVariantMap> required{
         {QStringLiteral("DynamicIslandView.qml"),
          {{QStringLiteral("presenter"), QVariant::fromValue(&overlay.window->presenter())}}},
@@ -129,6 +133,17 @@ void tst_QmlViews::everyViewLoads() {
          {{QStringLiteral("heading"), QStringLiteral("h")},
           {QStringLiteral("message"), QStringLiteral("m")},
           {QStringLiteral("actionText"), QStringLiteral("a")}}},
+        {QStringLiteral("SetupWizardView.qml"),
+         {{QStringLiteral("wizard"), QVariant::fromValue<QObject*>(&wizard)}}},
+        {QStringLiteral("WizardStatusRow.qml"),
+         {{QStringLiteral("granted"), true}, {QStringLiteral("text"), QStringLiteral("t")}}},
+        {QStringLiteral("WizardPresetRow.qml"),
+         {{QStringLiteral("keyCode"), 57},
+          {QStringLiteral("label"), QStringLiteral("Caps Lock")},
+          {QStringLiteral("detail"), QStringLiteral("d")},
+          {QStringLiteral("recommended"), true},
+          {QStringLiteral("note"), QStringLiteral("n")},
+          {QStringLiteral("selected"), true}}},
     };
     QStringList loaded;
     for (QDirIterator files(QStringLiteral(":/qt/qml/Orlavo/Ui"), {QStringLiteral("*.qml")});
@@ -140,7 +155,7 @@ void tst_QmlViews::everyViewLoads() {
         QVERIFY2(object, qPrintable(path + QLatin1Char(' ') + component.errorString()));
         loaded << files.fileName();
     }
-    QCOMPARE(loaded.size(), 15);
+    QCOMPARE(loaded.size(), 19);
 }
 
 void tst_QmlViews::theIslandTakesEachStatesShape_data() {
