@@ -96,9 +96,9 @@ QCoro::Task<Result<void>> LocalServiceStarter::ensureRunning() {
         co_return Result<void>{};
     }
     // Something answered, just not as the service does: starting another would only fail to
-    // take the port.
+    // take the port, and the controller's own health check tells the user.
     if (health.error().domain != ErrorDomain::network) {
-        co_return health.error();
+        co_return Result<void>{};
     }
     co_return co_await start();
 }

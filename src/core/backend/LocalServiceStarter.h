@@ -38,8 +38,9 @@ public:
     LocalServiceStarter(const LocalServiceStarter&) = delete;
     LocalServiceStarter& operator=(const LocalServiceStarter&) = delete;
 
-    // Succeeds when the service answers (at once, or after starting it) or the backend is not on
-    // this machine. The error says what was tried and why it did not work.
+    // Succeeds when the service answers (at once, or after starting it), something else answers
+    // there (nothing to start), or the backend is not on this machine. The error says what was tried and why
+    // it did not work.
     QCoro::Task<Result<void>> ensureRunning();
 
 private:
