@@ -3,7 +3,6 @@
 #include "FeatureSuggestion.h"
 #include "HotkeyRecorder.h"
 #include "OverlayWindow.h"
-#include "PlaceholderWindow.h"
 #include "PlatformFactory.h"
 #include "SettingsWindow.h"
 #include "SetupWizardWindow.h"
@@ -40,12 +39,6 @@ BackendClientOptions backendOptions(QNetworkAccessManager& network) {
 void say(const QString& line) {
     std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
-}
-
-QString welcomeText(const HotkeyBinding& binding, const QString& key) {
-    QString how = HotkeyInstructions::howToDictate(binding, key);
-    how[0] = how[0].toUpper();
-    return how + QStringLiteral(" The full setup assistant comes in a later version.");
 }
 
 } // namespace

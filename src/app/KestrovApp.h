@@ -28,7 +28,6 @@
 #include <memory>
 
 class OverlayWindow;
-class PlaceholderWindow;
 class PTTAppState;
 class SettingsWindow;
 class SetupWizardWindow;

@@ -129,10 +129,6 @@ void tst_QmlViews::everyViewLoads() {
         {QStringLiteral("DynamicIslandView.qml"),
          {{QStringLiteral("presenter"), QVariant::fromValue(&overlay.window->presenter())}}},
         {QStringLiteral("StatusMenuView.qml"), {{QStringLiteral("menu"), QVariant::fromValue(&menu)}}},
-        {QStringLiteral("PlaceholderView.qml"),
-         {{QStringLiteral("heading"), QStringLiteral("h")},
-          {QStringLiteral("message"), QStringLiteral("m")},
-          {QStringLiteral("actionText"), QStringLiteral("a")}}},
         {QStringLiteral("SetupWizardView.qml"),
          {{QStringLiteral("wizard"), QVariant::fromValue<QObject*>(&wizard)}}},
         {QStringLiteral("WizardStatusRow.qml"),
@@ -155,7 +151,7 @@ void tst_QmlViews::everyViewLoads() {
         QVERIFY2(object, qPrintable(path + QLatin1Char(' ') + component.errorString()));
         loaded << files.fileName();
     }
-    QCOMPARE(loaded.size(), 19);
+    QCOMPARE(loaded.size(), 18);
 }
 
 void tst_QmlViews::theIslandTakesEachStatesShape_data() {
