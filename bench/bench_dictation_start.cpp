@@ -15,6 +15,7 @@
 #include "pulse/PulseAudioInput.h"
 #include "qt/QtClipboardPasteboard.h"
 #include "time/QtScheduler.h"
+#include "x11/X11ClipboardReader.h"
 #include "x11/X11ConnectionProvider.h"
 #include "x11/X11FrontApplication.h"
 #include "x11/X11PermissionProbe.h"
@@ -142,7 +143,7 @@ struct Desktop {
     FirstBufferInput input{pulse};
     AudioCaptureService capture{input, scheduler};
     XTestKeySynthesizer synthesizer{connections, std::make_shared<SyntheticKeyLedger>(), scheduler.clock()};
-    QtClipboardPasteboard pasteboard;
+    QtClipboardPasteboard pasteboard{std::make_unique<X11ClipboardReader>(connections)};
     X11FrontApplication front{connections, {}};
     PasteService paste{pasteboard, synthesizer, reader, front, scheduler};
     X11PermissionProbe probe{connections, pulse};

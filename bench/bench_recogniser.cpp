@@ -37,7 +37,7 @@ LocalSpeechEngine* engine(Model model) {
     if (!slot) {
         const std::string directory = ServerConfig::defaults().localModelDirectory;
         auto created = model == Model::before
-                           ? LocalSpeechEngine::create(directory, 1, {})
+                           ? LocalSpeechEngine::create(directory, 1, std::string())
                            : LocalSpeechEngine::create(directory, 2, DictationModel::locate());
         slot = created.ok() ? std::move(created).value() : nullptr;
     }

@@ -30,6 +30,23 @@ SettingsPage {
     }
 
     FormSection {
+        id: startup
+
+        // Only where the application offers it (not in a window opened on its own).
+        readonly property bool offered: typeof autostart !== "undefined" && autostart !== null
+        visible: offered
+        header: "Startup"
+        footer: offered && autostart.lastError.length > 0 ? autostart.lastError : ""
+
+        SwitchRow {
+            objectName: "startAtLogin"
+            label: "Start Orlavo at login"
+            checked: startup.offered && autostart.enabled
+            onToggled: on => autostart.enabled = on
+        }
+    }
+
+    FormSection {
         header: "After dictation"
         footer: "By default, dictated text is pasted wherever your cursor is — any app, any text field. Enable this to automatically press Enter after pasting in Slack, Teams, and similar apps."
 
