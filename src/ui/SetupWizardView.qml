@@ -31,8 +31,12 @@ Rectangle {
         else if (wizard.canContinue)
             wizard.advance();
     }
-    Keys.onReturnPressed: defaultAction()
-    Keys.onEnterPressed: defaultAction()
+    // A window shortcut, not a key handler: with a screen reader running the focus may rest on
+    // a control that keeps Return to itself.
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        onActivated: root.defaultAction()
+    }
     onStepChanged: root.forceActiveFocus()
 
     component Hint: Text {

@@ -127,8 +127,8 @@ void tst_DesktopServices::fallsBackToTheNullPlatformWithAReason_data() {
     QTest::addColumn<std::optional<QByteArray>>("platform");
     QTest::addColumn<std::optional<QByteArray>>("display");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("unknown platform") << std::optional<QByteArray>("wayland") << std::optional<QByteArray>()
-                                      << "ORLAVO_PLATFORM=wayland is not a known platform";
+    QTest::newRow("unknown platform") << std::optional<QByteArray>("mir") << std::optional<QByteArray>()
+                                      << "ORLAVO_PLATFORM=mir is not a known platform";
     QTest::newRow("display gone") << std::optional<QByteArray>() << std::optional<QByteArray>(":4999")
                                   << "Orlavo needs an X11 session";
 }
