@@ -201,6 +201,9 @@ Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
     if (words.empty()) {
         return {};
     }
+    // Every change to the dictionary and the language models shares the library's unguarded state
+    // with decoder creation and destruction on other threads.
+    const std::lock_guard lock(creationMutex());
     std::vector<ExpectedWord> known;
     for (const ExpectedWord& word : words) {
         if (ngram_wid(m_languageModel, word.spoken.c_str()) == ngram_unknown_wid(m_languageModel)) {
@@ -224,8 +227,6 @@ Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
     if (!file) {
         return file.error();
     }
-    // Model loading shares the library's unguarded state with decoder creation.
-    const std::lock_guard lock(creationMutex());
     ngram_model_t* unigrams =
         ngram_model_read(m_config, file->c_str(), NGRAM_ARPA, logmath_retain(ps_get_logmath(m_decoder)));
     std::error_code ignored;
@@ -261,6 +262,7 @@ void SphinxDecoder::forgetExpected() {
         return;
     }
     m_expecting = false;
+    const std::lock_guard lock(creationMutex());
     if (ngram_model_t* removed = ngram_model_set_remove(m_languageModel, expectedModel, TRUE)) {
         ngram_model_free(removed);
     }
