@@ -124,6 +124,17 @@ SettingsPage {
                     Accessible.role: Accessible.StaticText
                     Accessible.name: text
                 }
+                Text {
+                    objectName: "packagedLine"
+                    visible: tab.account.updates !== null && tab.account.updates.isPackaged
+                    Layout.fillWidth: true
+                    text: "Updates come through your package manager."
+                    elide: Text.ElideRight
+                    font.pixelSize: 11
+                    color: "#6e6e73"
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
+                }
             }
             ColumnLayout {
                 readonly property var updates: tab.account.updates
