@@ -32,6 +32,12 @@ X11ClipboardReader::X11ClipboardReader(std::shared_ptr<X11ConnectionProvider> co
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(static_cast<int>(timeoutSeconds * 1000));
     QObject::connect(&m_timeout, &QTimer::timeout, &m_timeout, [this] { finish(); });
+    m_queuePoll.setInterval(10);
+    QObject::connect(&m_queuePoll, &QTimer::timeout, &m_queuePoll, [this] {
+        if (X11Connection* connection = m_connections->current()) {
+            connection->dispatchPending();
+        }
+    });
 }
 
 X11ClipboardReader::~X11ClipboardReader() {
@@ -101,6 +107,7 @@ QCoro::Task<PasteboardSnapshot> X11ClipboardReader::read(PasteboardSelection sel
     m_totalBytes = 0;
     request(QStringLiteral("TARGETS"));
     m_timeout.start();
+    m_queuePoll.start();
     co_return co_await pending;
 }
 
@@ -212,6 +219,7 @@ void X11ClipboardReader::nextFormat() {
 
 void X11ClipboardReader::finish() {
     m_timeout.stop();
+    m_queuePoll.stop();
     m_incremental = false;
     if (!m_pending) {
         return;

@@ -20,7 +20,9 @@ union _XEvent;
 // and what arrived in time is kept. Main thread only.
 class X11ClipboardReader final {
 public:
-    static constexpr double defaultTimeoutSeconds = 0.5;
+    // Long enough for an ordinary owner on a busy machine (a snapshot cut short is a clipboard the
+    // user loses), short enough that a hung owner only delays the paste.
+    static constexpr double defaultTimeoutSeconds = 1.0;
     // Larger contents are not kept (they could not be put back reasonably anyway).
     static constexpr qsizetype maxBytes = qsizetype(64) * 1024 * 1024;
 
@@ -47,6 +49,10 @@ private:
 
     std::shared_ptr<X11ConnectionProvider> m_connections;
     QTimer m_timeout;
+    // Looks at Xlib's queue while a read is pending: a round trip made by anyone on the shared
+    // connection reads the owner's answer into that queue without waking the socket notifier, and
+    // a loop that never blocks (a nested wait) would leave it there until the time limit.
+    QTimer m_queuePoll;
     unsigned long m_requestor = 0;
     int m_eventHandlerId = 0;
     quint64 m_requestorGeneration = 0;
