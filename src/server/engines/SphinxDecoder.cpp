@@ -1,6 +1,5 @@
 #include "SphinxDecoder.h"
 
-#include "LetterToSound.h"
 #include "service/ServiceError.h"
 
 #include <algorithm>
@@ -206,16 +205,11 @@ Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
     const std::lock_guard lock(creationMutex());
     std::vector<ExpectedWord> known;
     for (const ExpectedWord& word : words) {
+        // Only words the language model knows are made likely. Bringing a new word into the
+        // vocabulary left the decoder's model set unsafe to free (a crash when the altered decoder
+        // was discarded), so new words wait until that is done safely.
         if (ngram_wid(m_languageModel, word.spoken.c_str()) == ngram_unknown_wid(m_languageModel)) {
-            // New to the language model: the word list below brings it in, which cannot be taken back.
-            m_altered = true;
-            if (!inDictionary(m_decoder, word.spoken)) {
-                const std::string phones = LetterToSound::phones(word.written);
-                if (phones.empty() ||
-                    ps_add_word(m_decoder, word.spoken.c_str(), phones.c_str(), FALSE) < 0) {
-                    continue;
-                }
-            }
+            continue;
         }
         known.push_back(word);
     }
