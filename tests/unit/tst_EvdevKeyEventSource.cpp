@@ -19,6 +19,7 @@
 #include <linux/input.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -39,9 +40,9 @@ public:
     std::optional<Description> describe(int, const QString& path) const override {
         const QString kind = kinds.value(QFileInfo(path).fileName());
         Description description{kind == QLatin1String("ours") ? ourName : path, true, {}};
-        for (const int key : kind == QLatin1String("mouse")
-                                 ? std::initializer_list<int>{BTN_LEFT}
-                                 : std::initializer_list<int>{KEY_Q, KEY_A, KEY_Z}) {
+        const std::vector<int> keys = kind == QLatin1String("mouse") ? std::vector<int>{BTN_LEFT}
+                                                                     : std::vector<int>{KEY_Q, KEY_A, KEY_Z};
+        for (const int key : keys) {
             description.keys.set(key);
         }
         return description;
