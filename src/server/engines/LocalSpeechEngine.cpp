@@ -76,8 +76,7 @@ LocalSpeechEngine::~LocalSpeechEngine() {
     m_loader.join();
 }
 
-// Keeps the pool full: at start, and whenever a decoder is retired because a request changed its
-// vocabulary.
+// Fills the pool in the background, so no decoder is loaded while a user waits.
 void LocalSpeechEngine::loadSpares() {
     std::unique_lock lock(m_mutex);
     while (true) {
@@ -134,11 +133,7 @@ std::unique_ptr<SphinxDecoder> LocalSpeechEngine::tryAcquire() {
 }
 
 void LocalSpeechEngine::release(std::unique_ptr<SphinxDecoder> decoder) {
-    if (decoder->altered()) {
-        decoder.reset(); // its vocabulary keeps another user's words: the loader makes a fresh one
-        const std::lock_guard lock(m_mutex);
-        --m_created;
-    } else {
+    {
         const std::lock_guard lock(m_mutex);
         m_idle.push_back(std::move(decoder));
     }

@@ -23,7 +23,6 @@ std::mutex& creationMutex() {
 }
 
 constexpr const char* dictationSearch = "dictation";
-constexpr const char* expectedSearch = "expected";
 constexpr const char* expectedModel = "expected";
 
 // Words the dictation model uses that the pronouncing dictionary lacks.
@@ -228,8 +227,7 @@ Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
     if (!unigrams) {
         return ServiceError::make(500, "the offline recogniser could not read its word list");
     }
-    // Words new to the set join its vocabulary only when its word map is rebuilt.
-    ngram_model_set_add(m_languageModel, unigrams, expectedModel, expectedWeight, m_altered ? FALSE : TRUE);
+    ngram_model_set_add(m_languageModel, unigrams, expectedModel, expectedWeight, TRUE);
     m_expecting = true;
     std::vector<const char*> names;
     std::vector<float> weights;
@@ -241,13 +239,6 @@ Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
     weights.push_back(expectedWeight);
     ngram_model_set_interp(m_languageModel, names.data(), weights.data());
     ngram_model_flush(m_languageModel);
-    if (m_altered) {
-        // The search's word tree is built from the vocabulary when the search is made.
-        if (ps_set_lm(m_decoder, expectedSearch, m_languageModel) < 0 ||
-            ps_set_search(m_decoder, expectedSearch) < 0) {
-            return ServiceError::make(500, "the offline recogniser could not add the expected words");
-        }
-    }
     return {};
 }
 

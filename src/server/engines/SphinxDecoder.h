@@ -39,12 +39,10 @@ public:
     Result<std::string> decode(std::span<const std::int16_t> samples,
                                const std::function<bool()>& cancelled = {});
 
-    // Makes `words` likely in the following decodes, until forgetExpected(). Words the dictionary
-    // lacks are added with a spelled-out pronunciation; that cannot be undone, so the decoder is
-    // then `altered()` and must not serve another request.
+    // Makes `words` likely in the following decodes, until forgetExpected(). Words the language
+    // model does not know are left out.
     Result<void> expect(const std::vector<ExpectedWord>& words);
     void forgetExpected();
-    bool altered() const { return m_altered; }
 
 private:
     SphinxDecoder(cmd_ln_s* config, ps_decoder_s* decoder)
@@ -60,5 +58,4 @@ private:
     std::vector<std::string> m_modelNames;
     std::vector<float> m_modelWeights;
     bool m_expecting = false;
-    bool m_altered = false;
 };
