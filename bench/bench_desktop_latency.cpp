@@ -5,15 +5,15 @@
 //   capture start → buffer   AudioInput::start() until the first microphone buffer (the path of a
 //                            hotkey press: the recording starts on the key-down signal)
 //   paste chord → text       the synthesised Control+V until the text window reports the text
-#include "hotkey/KeyCodes.h"
-#include "input/SyntheticKeyLedger.h"
-#include "pulse/PulseAudioInput.h"
-#include "qt/QtClipboardPasteboard.h"
-#include "time/SystemClock.h"
-#include "x11/X11ClipboardReader.h"
-#include "x11/X11ConnectionProvider.h"
-#include "x11/X11KeyEventSource.h"
-#include "x11/XTestKeySynthesizer.h"
+#include "core/hotkey/KeyCodes.h"
+#include "core/time/SystemClock.h"
+#include "platform/linux/input/SyntheticKeyLedger.h"
+#include "platform/linux/pulse/PulseAudioInput.h"
+#include "platform/linux/qt/QtClipboardPasteboard.h"
+#include "platform/linux/x11/X11ClipboardReader.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
+#include "platform/linux/x11/X11KeyEventSource.h"
+#include "platform/linux/x11/XTestKeySynthesizer.h"
 
 #include <QCoroTask>
 #include <QDeadlineTimer>

@@ -1,8 +1,8 @@
 #include "VirtualScheduler.h"
-#include "evdev/EvdevDeviceAccess.h"
-#include "evdev/EvdevKeyEventSource.h"
-#include "hotkey/KeyCodes.h"
-#include "uinput/UinputKeySynthesizer.h"
+#include "core/hotkey/KeyCodes.h"
+#include "platform/linux/evdev/EvdevDeviceAccess.h"
+#include "platform/linux/evdev/EvdevKeyEventSource.h"
+#include "platform/linux/uinput/UinputKeySynthesizer.h"
 
 #include <QCoreApplication>
 #include <QFile>

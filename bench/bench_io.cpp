@@ -3,11 +3,11 @@
 #include "RecordingKeySynthesizer.h"
 #include "ScriptedKeyEventSource.h"
 #include "VirtualScheduler.h"
-#include "audio/AudioCaptureService.h"
-#include "audio/PcmNormalizer.h"
-#include "audio/WavFile.h"
-#include "hotkey/HotkeyMonitor.h"
-#include "hotkey/KeyCodes.h"
+#include "core/audio/AudioCaptureService.h"
+#include "core/audio/PcmNormalizer.h"
+#include "core/audio/WavFile.h"
+#include "core/hotkey/HotkeyMonitor.h"
+#include "core/hotkey/KeyCodes.h"
 
 #include <atomic>
 #include <benchmark/benchmark.h>

@@ -2,10 +2,10 @@
 #include "SpeechCorpus.h"
 #include "WavBytes.h"
 #include "WordErrors.h"
-#include "config/ServerConfig.h"
-#include "engines/LocalSpeechEngine.h"
-#include "language/DictationModel.h"
-#include "wav/WavEncoder.h"
+#include "server/config/ServerConfig.h"
+#include "server/engines/LocalSpeechEngine.h"
+#include "server/language/DictationModel.h"
+#include "server/wav/WavEncoder.h"
 
 #include <QCoreApplication>
 

@@ -1,13 +1,13 @@
 #include "ServerProcess.h"
 #include "Speech.h"
 #include "WavBytes.h"
-#include "auth/ServerToken.h"
-#include "config/ServerConfig.h"
-#include "engines/LocalSpeechEngine.h"
-#include "http/HttpServer.h"
-#include "service/PttService.h"
-#include "wav/AudioNormalizer.h"
-#include "wav/WavParser.h"
+#include "server/auth/ServerToken.h"
+#include "server/config/ServerConfig.h"
+#include "server/engines/LocalSpeechEngine.h"
+#include "server/http/HttpServer.h"
+#include "server/service/PttService.h"
+#include "server/wav/AudioNormalizer.h"
+#include "server/wav/WavParser.h"
 
 #include <QCoreApplication>
 #include <QFile>

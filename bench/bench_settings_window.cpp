@@ -4,8 +4,8 @@
 // platform and in a settings folder of its own:
 //   QT_QPA_PLATFORM=offscreen build/release/bench/bench_settings_window
 // (or on the headless desktop with QT_QPA_PLATFORM=xcb).
-#include "KestrovApp.h"
-#include "SettingsWindow.h"
+#include "app/KestrovApp.h"
+#include "ui/settings/SettingsWindow.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -1,8 +1,8 @@
 #include "InMemoryKeyValueStore.h"
 #include "VirtualClock.h"
-#include "model/PTTSettings.h"
-#include "settings/SettingsStore.h"
-#include "storage/LocalDatabase.h"
+#include "core/model/PTTSettings.h"
+#include "core/settings/SettingsStore.h"
+#include "core/storage/LocalDatabase.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 #include "VirtualClock.h"
-#include "context/AppContextService.h"
-#include "storage/LocalDatabase.h"
-#include "text/TextProcessingService.h"
+#include "core/context/AppContextService.h"
+#include "core/storage/LocalDatabase.h"
+#include "core/text/TextProcessingService.h"
 
 #include <QRandomGenerator>
 #include <QStringList>

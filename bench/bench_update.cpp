@@ -1,9 +1,9 @@
 // Unpacking update packages: a typical install folder, and an archive of 200,000 entries that must
 // be refused quickly, with nothing left behind once the working folder is removed.
 #include "TestArchive.h"
+#include "core/update/UpdateError.h"
+#include "core/update/UpdateInstaller.h"
 #include "platform/common/LibarchiveExtractor.h"
-#include "update/UpdateError.h"
-#include "update/UpdateInstaller.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -2,8 +2,8 @@
 // destination, and no more than the limits on disk.
 //   cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DORLAVO_FUZZ=ON && cmake --build build/fuzz
 //   --target fuzz_archive_extractor && build/fuzz/bench/fuzz_archive_extractor -max_total_time=600
+#include "core/update/UpdateInstaller.h"
 #include "platform/common/LibarchiveExtractor.h"
-#include "update/UpdateInstaller.h"
 
 #include <QDir>
 #include <QDirIterator>

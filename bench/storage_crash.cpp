@@ -5,10 +5,10 @@
 // check, and every note the writer saw saved is in the journal exactly once and whole.
 //
 //   storage_crash [WRITES=10000] [SECONDS=300]    stops at WRITES writes of each kind or SECONDS
-#include "notes/NotesService.h"
-#include "settings/JsonFileKeyValueStore.h"
-#include "storage/LocalDatabase.h"
-#include "time/SystemClock.h"
+#include "core/notes/NotesService.h"
+#include "core/settings/JsonFileKeyValueStore.h"
+#include "core/storage/LocalDatabase.h"
+#include "core/time/SystemClock.h"
 
 #include <QDir>
 #include <QFile>

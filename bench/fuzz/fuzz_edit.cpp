@@ -1,9 +1,9 @@
 // libFuzzer target: any bytes as an edit request body, through the JSON reader and the prompt
 // builder. A user text must never close its block: each block's tags carry the one mark, which
 // must appear exactly twice per block.
-#include "prompts/BacktrackGuard.h"
-#include "prompts/EditPrompts.h"
-#include "wire/PTTEditRequest.h"
+#include "core/wire/PTTEditRequest.h"
+#include "server/prompts/BacktrackGuard.h"
+#include "server/prompts/EditPrompts.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes as an uploaded recording, through parsing and, when the service
 // would accept its length, conversion to the recognisers' format.
-#include "wav/AudioNormalizer.h"
-#include "wav/WavParser.h"
+#include "server/wav/AudioNormalizer.h"
+#include "server/wav/WavParser.h"
 
 #include <cstdint>
 #include <cstdlib>

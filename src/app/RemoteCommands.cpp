@@ -1,7 +1,7 @@
-#include "RemoteCommands.h"
+#include "app/RemoteCommands.h"
 
-#include "audio/IAudioCaptureService.h"
-#include "dictation/PTTAppState.h"
+#include "core/audio/IAudioCaptureService.h"
+#include "core/dictation/PTTAppState.h"
 
 #include <array>
 

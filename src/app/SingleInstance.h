@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RemoteCommands.h"
+#include "app/RemoteCommands.h"
 
 #include <QObject>
 #include <QString>

@@ -1,13 +1,13 @@
-#include "KestrovApp.h"
 #include "OrlavoVersion.h"
-#include "RemoteCommands.h"
-#include "SingleInstance.h"
-#include "commands/Command.h"
-#include "commands/DoctorCommand.h"
-#include "commands/InfoCommand.h"
-#include "commands/TextCommand.h"
-#include "commands/TranscribeCommand.h"
-#include "session/DesktopSession.h"
+#include "app/KestrovApp.h"
+#include "app/RemoteCommands.h"
+#include "app/SingleInstance.h"
+#include "app/commands/Command.h"
+#include "app/commands/DoctorCommand.h"
+#include "app/commands/InfoCommand.h"
+#include "app/commands/TextCommand.h"
+#include "app/commands/TranscribeCommand.h"
+#include "platform/linux/session/DesktopSession.h"
 
 #include <QApplication>
 #include <QCoreApplication>

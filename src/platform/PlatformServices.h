@@ -1,17 +1,17 @@
 #pragma once
 
-#include "PortPath.h"
-#include "ports/AudioInput.h"
-#include "ports/FrontApplication.h"
-#include "ports/KeyEventSource.h"
-#include "ports/KeySynthesizer.h"
-#include "ports/Pasteboard.h"
-#include "ports/PermissionProbe.h"
-#include "ports/ProcessLauncher.h"
-#include "ports/Screens.h"
-#include "ports/SelectedTextReader.h"
-#include "ports/SoundPlayer.h"
-#include "ports/WindowKeyTranslator.h"
+#include "core/ports/AudioInput.h"
+#include "core/ports/FrontApplication.h"
+#include "core/ports/KeyEventSource.h"
+#include "core/ports/KeySynthesizer.h"
+#include "core/ports/Pasteboard.h"
+#include "core/ports/PermissionProbe.h"
+#include "core/ports/ProcessLauncher.h"
+#include "core/ports/Screens.h"
+#include "core/ports/SelectedTextReader.h"
+#include "core/ports/SoundPlayer.h"
+#include "core/ports/WindowKeyTranslator.h"
+#include "platform/PortPath.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
-#include "cli/CommandLine.h"
-#include "cli/ServerProgram.h"
+#include "server/cli/CommandLine.h"
+#include "server/cli/ServerProgram.h"
 
 #include <cstdio>
 #include <string>

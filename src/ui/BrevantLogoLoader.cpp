@@ -1,6 +1,6 @@
-#include "BrevantLogoLoader.h"
+#include "ui/BrevantLogoLoader.h"
 
-#include "ThemeIcons.h"
+#include "ui/ThemeIcons.h"
 
 #include <QImageReader>
 

@@ -1,6 +1,6 @@
-#include "HotkeyRecorder.h"
+#include "ui/HotkeyRecorder.h"
 
-#include "hotkey/HotkeyText.h"
+#include "core/hotkey/HotkeyText.h"
 
 #include <QKeyEvent>
 #include <QQuickWindow>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "hotkey/HotkeyCaptureCoordinator.h"
-#include "ports/WindowKeyTranslator.h"
+#include "core/hotkey/HotkeyCaptureCoordinator.h"
+#include "core/ports/WindowKeyTranslator.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "IslandPresenter.h"
+#include "ui/IslandPresenter.h"
 
-#include "overlay/OverlayController.h"
-#include "overlay/OverlayModel.h"
+#include "core/overlay/OverlayController.h"
+#include "core/overlay/OverlayModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "overlay/OverlayModel.h"
-#include "overlay/OverlayState.h"
+#include "core/overlay/OverlayModel.h"
+#include "core/overlay/OverlayState.h"
 
 #include <QColor>
 #include <QObject>

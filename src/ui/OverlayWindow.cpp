@@ -1,6 +1,6 @@
-#include "OverlayWindow.h"
+#include "ui/OverlayWindow.h"
 
-#include "overlay/OverlayController.h"
+#include "core/overlay/OverlayController.h"
 
 #include <QBitmap>
 #include <QPainter>

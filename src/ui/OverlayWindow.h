@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IslandPresenter.h"
+#include "ui/IslandPresenter.h"
 
 #include <QObject>
 #include <QRegion>

@@ -1,4 +1,4 @@
-#include "QtFileChooser.h"
+#include "ui/QtFileChooser.h"
 
 #include <QCoroSignal>
 #include <QFileDialog>

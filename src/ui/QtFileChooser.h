@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/FileChooser.h"
+#include "core/ports/FileChooser.h"
 
 // The desktop's own save dialog: QFileDialog asks the file chooser portal where one runs (Flatpak,
 // GNOME, KDE with QT_QPA_PLATFORMTHEME=xdgdesktopportal) and shows Qt's dialog otherwise. It is

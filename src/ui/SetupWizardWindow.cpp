@@ -1,4 +1,4 @@
-#include "SetupWizardWindow.h"
+#include "ui/SetupWizardWindow.h"
 
 #include <QCursor>
 #include <QGuiApplication>

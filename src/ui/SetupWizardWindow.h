@@ -1,6 +1,6 @@
 #pragma once
 
-#include "wizard/SetupWizardModel.h"
+#include "core/wizard/SetupWizardModel.h"
 
 #include <QObject>
 #include <QSize>

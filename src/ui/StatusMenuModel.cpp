@@ -1,12 +1,12 @@
-#include "StatusMenuModel.h"
+#include "ui/StatusMenuModel.h"
 
-#include "audio/IAudioCaptureService.h"
-#include "dictation/PTTAppState.h"
-#include "hotkey/HotkeyFormatter.h"
-#include "hotkey/HotkeyInstructions.h"
-#include "hotkey/KeyCodes.h"
-#include "storage/LocalDatabase.h"
-#include "update/UpdateService.h"
+#include "core/audio/IAudioCaptureService.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/hotkey/HotkeyFormatter.h"
+#include "core/hotkey/HotkeyInstructions.h"
+#include "core/hotkey/KeyCodes.h"
+#include "core/storage/LocalDatabase.h"
+#include "core/update/UpdateService.h"
 
 #include <QDateTime>
 

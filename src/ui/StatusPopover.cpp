@@ -1,7 +1,7 @@
-#include "StatusPopover.h"
+#include "ui/StatusPopover.h"
 
-#include "StatusMenuModel.h"
-#include "ports/Clock.h"
+#include "core/ports/Clock.h"
+#include "ui/StatusMenuModel.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
-#include "StatusTrayIcon.h"
+#include "ui/StatusTrayIcon.h"
 
-#include "ThemeIcons.h"
+#include "ui/ThemeIcons.h"
 
 #include <QMenu>
 #include <QSystemTrayIcon>

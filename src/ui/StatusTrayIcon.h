@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StatusMenuModel.h"
+#include "ui/StatusMenuModel.h"
 
 #include <QObject>
 #include <QRect>

@@ -1,4 +1,4 @@
-#include "ThemeIcons.h"
+#include "ui/ThemeIcons.h"
 
 #include <QFile>
 #include <QPainter>

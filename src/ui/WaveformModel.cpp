@@ -1,4 +1,4 @@
-#include "WaveformModel.h"
+#include "ui/WaveformModel.h"
 
 #include <QDateTime>
 

@@ -2,18 +2,18 @@
 // microphone plays speech, a stand-in service on loopback answering with a fixed transcript, and
 // the text arriving in a real window of another process.
 #include "DesktopTestSupport.h"
-#include "KestrovApp.h"
 #include "LoopbackHttpServer.h"
-#include "OverlayWindow.h"
-#include "StatusPopover.h"
-#include "StatusTrayIcon.h"
 #include "TemporaryEnvironment.h"
-#include "dictation/PTTAppState.h"
-#include "paths/AppPaths.h"
-#include "settings/JsonFileKeyValueStore.h"
-#include "settings/SettingsStore.h"
-#include "storage/LocalDatabase.h"
-#include "time/SystemClock.h"
+#include "app/KestrovApp.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/paths/AppPaths.h"
+#include "core/settings/JsonFileKeyValueStore.h"
+#include "core/settings/SettingsStore.h"
+#include "core/storage/LocalDatabase.h"
+#include "core/time/SystemClock.h"
+#include "ui/OverlayWindow.h"
+#include "ui/StatusPopover.h"
+#include "ui/StatusTrayIcon.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

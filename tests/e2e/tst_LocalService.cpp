@@ -2,14 +2,14 @@
 // systemd user manager here, so the program) and a dictation goes through it. The server
 // forwards to a stand-in upstream on loopback, so the words are known.
 #include "DesktopTestSupport.h"
-#include "KestrovApp.h"
 #include "LoopbackHttpServer.h"
-#include "StatusTrayIcon.h"
 #include "TemporaryEnvironment.h"
-#include "dictation/PTTAppState.h"
-#include "paths/AppPaths.h"
-#include "settings/JsonFileKeyValueStore.h"
-#include "settings/SettingsStore.h"
+#include "app/KestrovApp.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/paths/AppPaths.h"
+#include "core/settings/JsonFileKeyValueStore.h"
+#include "core/settings/SettingsStore.h"
+#include "ui/StatusTrayIcon.h"
 
 #include <QProcess>
 #include <QTcpServer>

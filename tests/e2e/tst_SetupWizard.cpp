@@ -4,15 +4,15 @@
 // stand-in service pasted into the wizard's own practice field. Each screen is kept beside the
 // test binary as wizard-<screen>.png.
 #include "DesktopTestSupport.h"
-#include "KestrovApp.h"
 #include "LoopbackHttpServer.h"
-#include "SetupWizardWindow.h"
 #include "TemporaryEnvironment.h"
-#include "dictation/PTTAppState.h"
-#include "paths/AppPaths.h"
-#include "settings/JsonFileKeyValueStore.h"
-#include "settings/SettingsStore.h"
-#include "wire/PTTHealthResponse.h"
+#include "app/KestrovApp.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/paths/AppPaths.h"
+#include "core/settings/JsonFileKeyValueStore.h"
+#include "core/settings/SettingsStore.h"
+#include "core/wire/PTTHealthResponse.h"
+#include "ui/SetupWizardWindow.h"
 
 #include <QProcess>
 #include <QQuickItem>

@@ -16,10 +16,10 @@
 #include "ServiceCallLog.h"
 #include "StubFileChooser.h"
 #include "VirtualScheduler.h"
-#include "dictation/PTTAppState.h"
-#include "settings/KeychainService.h"
-#include "settings/SettingsStore.h"
-#include "storage/LocalDatabase.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/settings/KeychainService.h"
+#include "core/settings/SettingsStore.h"
+#include "core/storage/LocalDatabase.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "context/IAppContextService.h"
+#include "core/context/IAppContextService.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
 #include "FakeAudioCaptureService.h"
 
-#include "common/ErrorDomain.h"
-#include "ports/Scheduler.h"
+#include "core/common/ErrorDomain.h"
+#include "core/ports/Scheduler.h"
 
 QCoro::Task<Result<void>> FakeAudioCaptureService::startCapture() {
     if (m_state != State::idle) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "audio/IAudioCaptureService.h"
+#include "core/audio/IAudioCaptureService.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 #include "FakeBackendClient.h"
 
-#include "common/ErrorDomain.h"
-#include "ports/Scheduler.h"
+#include "core/common/ErrorDomain.h"
+#include "core/ports/Scheduler.h"
 
 QCoro::Task<Result<PTTHealthResponse>> FakeBackendClient::health() {
     ++healthChecks;

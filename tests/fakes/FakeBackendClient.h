@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "backend/IBackendClient.h"
+#include "core/backend/IBackendClient.h"
 
 #include <QList>
 

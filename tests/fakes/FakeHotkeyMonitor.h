@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "hotkey/IHotkeyMonitor.h"
+#include "core/hotkey/IHotkeyMonitor.h"
 
 // A hotkey monitor whose signals the test sends. Like the real one, start() emits `ready`.
 class FakeHotkeyMonitor final : public IHotkeyMonitor {

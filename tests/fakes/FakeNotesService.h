@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "notes/INotesService.h"
+#include "core/notes/INotesService.h"
 
 #include <QStringList>
 

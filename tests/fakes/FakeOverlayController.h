@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "overlay/IOverlayController.h"
+#include "core/overlay/IOverlayController.h"
 
 #include <QStringList>
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "common/ErrorDomain.h"
-#include "paste/IPasteService.h"
-#include "ports/Scheduler.h"
+#include "core/common/ErrorDomain.h"
+#include "core/paste/IPasteService.h"
+#include "core/ports/Scheduler.h"
 
 #include <QStringList>
 

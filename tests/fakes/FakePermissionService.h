@@ -1,6 +1,6 @@
 #pragma once
 
-#include "paste/IPermissionService.h"
+#include "core/paste/IPermissionService.h"
 
 class FakePermissionService final : public IPermissionService {
 public:

@@ -1,6 +1,6 @@
 #include "FakeProcessLauncher.h"
 
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 QCoro::Task<Result<int>> FakeProcessLauncher::run(QString program, QStringList arguments) {
     const Result<void> started = record(program, arguments, false);

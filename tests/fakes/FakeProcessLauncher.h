@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "ports/ProcessLauncher.h"
+#include "core/ports/ProcessLauncher.h"
 
 #include <QList>
 

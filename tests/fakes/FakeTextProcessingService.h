@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "text/ITextProcessingService.h"
+#include "core/text/ITextProcessingService.h"
 
 #include <QHash>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/Screens.h"
+#include "core/ports/Screens.h"
 
 // Displays and a pointer position set by the test.
 class FixedScreens final : public Screens {

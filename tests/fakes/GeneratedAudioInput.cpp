@@ -1,6 +1,6 @@
 #include "GeneratedAudioInput.h"
 
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 #include <algorithm>
 #include <cmath>

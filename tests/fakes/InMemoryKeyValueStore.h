@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/KeyValueStore.h"
+#include "core/ports/KeyValueStore.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EventJournal.h"
-#include "ports/Pasteboard.h"
+#include "core/ports/Pasteboard.h"
 
 // A clipboard and a PRIMARY selection in memory, with every format kept, whose changes are
 // journalled.

@@ -1,8 +1,8 @@
 #include "RecordingKeySynthesizer.h"
 
 #include "EventJournal.h"
-#include "common/ErrorDomain.h"
-#include "hotkey/KeyCodes.h"
+#include "core/common/ErrorDomain.h"
+#include "core/hotkey/KeyCodes.h"
 
 #include <QHash>
 

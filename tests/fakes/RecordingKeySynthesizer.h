@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/KeySynthesizer.h"
+#include "core/ports/KeySynthesizer.h"
 
 #include <QList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "ports/SoundPlayer.h"
+#include "core/ports/SoundPlayer.h"
 
 // Records the sounds played.
 class RecordingSoundPlayer final : public SoundPlayer {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/FrontApplication.h"
+#include "core/ports/FrontApplication.h"
 
 // The application in front, as the test sets it (absent: no window has the focus).
 class ScriptedFrontApplication final : public FrontApplication {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/KeyEventSource.h"
+#include "core/ports/KeyEventSource.h"
 
 // A key feed driven by the test: deliver() hands an event to the listener as the platform would.
 class ScriptedKeyEventSource final : public KeyEventSource {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/SelectedTextReader.h"
+#include "core/ports/SelectedTextReader.h"
 
 class ScriptedSelectedTextReader final : public SelectedTextReader {
 public:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/FileChooser.h"
+#include "core/ports/FileChooser.h"
 
 #include <QList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "VirtualClock.h"
-#include "ports/Scheduler.h"
+#include "core/ports/Scheduler.h"
 
 #include <map>
 #include <utility>

@@ -1,11 +1,11 @@
 #include "InMemoryKeyValueStore.h"
 #include "LoopbackHttpServer.h"
 #include "TemporaryEnvironment.h"
-#include "backend/BackendClient.h"
-#include "backend/BackendToken.h"
-#include "backend/BackendUrl.h"
-#include "common/ErrorDomain.h"
-#include "settings/KeychainService.h"
+#include "core/backend/BackendClient.h"
+#include "core/backend/BackendToken.h"
+#include "core/backend/BackendUrl.h"
+#include "core/common/ErrorDomain.h"
+#include "core/settings/KeychainService.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>

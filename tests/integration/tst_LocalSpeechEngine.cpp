@@ -1,8 +1,8 @@
 #include "SpeechCorpus.h"
 #include "WordErrors.h"
-#include "config/ServerConfig.h"
-#include "engines/LocalSpeechEngine.h"
-#include "language/DictationModel.h"
+#include "server/config/ServerConfig.h"
+#include "server/engines/LocalSpeechEngine.h"
+#include "server/language/DictationModel.h"
 
 #include <QTest>
 

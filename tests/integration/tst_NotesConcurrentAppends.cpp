@@ -1,7 +1,7 @@
 #include "TemporaryEnvironment.h"
 #include "VirtualClock.h"
-#include "files/FileBookmark.h"
-#include "notes/NotesService.h"
+#include "core/files/FileBookmark.h"
+#include "core/notes/NotesService.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "TemporaryEnvironment.h"
+#include "core/update/UpdateService.h"
 #include "platform/common/QtProcessLauncher.h"
-#include "update/UpdateService.h"
 
 #include <QCoroTask>
 #include <QDir>

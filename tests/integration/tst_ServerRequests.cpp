@@ -2,7 +2,7 @@
 #include "ServerProcess.h"
 #include "StandInUpstream.h"
 #include "WavBytes.h"
-#include "wire/PTTHealthResponse.h"
+#include "core/wire/PTTHealthResponse.h"
 
 #include <QFile>
 #include <QTest>

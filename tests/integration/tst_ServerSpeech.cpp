@@ -2,8 +2,8 @@
 #include "ServerProcess.h"
 #include "Speech.h"
 #include "WavBytes.h"
-#include "wav/WavParser.h"
-#include "wire/PTTTranscribeResponse.h"
+#include "core/wire/PTTTranscribeResponse.h"
+#include "server/wav/WavParser.h"
 
 #include <QTest>
 

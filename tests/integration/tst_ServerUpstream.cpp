@@ -1,9 +1,9 @@
 #include "ServerProcess.h"
 #include "StandInUpstream.h"
 #include "WavBytes.h"
-#include "wav/WavParser.h"
-#include "wire/PTTEditResponse.h"
-#include "wire/PTTTranscribeResponse.h"
+#include "core/wire/PTTEditResponse.h"
+#include "core/wire/PTTTranscribeResponse.h"
+#include "server/wav/WavParser.h"
 
 #include <QRegularExpression>
 #include <QTest>

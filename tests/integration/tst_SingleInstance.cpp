@@ -2,8 +2,8 @@
 // stop and cancel drive the running one. The real binary runs here off screen, without a desktop
 // platform; what the commands do to a dictation is checked on the controller in virtual time.
 #include "DictationRig.h"
-#include "RemoteCommands.h"
-#include "SingleInstance.h"
+#include "app/RemoteCommands.h"
+#include "app/SingleInstance.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "TemporaryEnvironment.h"
 #include "VirtualClock.h"
-#include "storage/LocalDatabase.h"
+#include "core/storage/LocalDatabase.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "LoopbackHttpServer.h"
 #include "TemporaryEnvironment.h"
 #include "TestWav.h"
-#include "backend/BackendToken.h"
-#include "paths/AppPaths.h"
-#include "settings/JsonFileKeyValueStore.h"
-#include "settings/SettingsStore.h"
+#include "core/backend/BackendToken.h"
+#include "core/paths/AppPaths.h"
+#include "core/settings/JsonFileKeyValueStore.h"
+#include "core/settings/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

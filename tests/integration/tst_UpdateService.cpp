@@ -4,9 +4,9 @@
 #include "TestArchive.h"
 #include "TestSigningKey.h"
 #include "VirtualScheduler.h"
+#include "core/update/UpdateService.h"
+#include "core/update/VersionManifest.h"
 #include "platform/common/LibarchiveExtractor.h"
-#include "update/UpdateService.h"
-#include "update/VersionManifest.h"
 
 #include <QCoroTask>
 #include <QCryptographicHash>

@@ -1,7 +1,7 @@
 #include "SpeechCorpus.h"
 
-#include "wav/AudioNormalizer.h"
-#include "wav/WavParser.h"
+#include "server/wav/AudioNormalizer.h"
+#include "server/wav/WavParser.h"
 
 #include <QFile>
 #include <QProcess>

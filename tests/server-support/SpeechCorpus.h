@@ -1,6 +1,6 @@
 #pragma once
 
-#include "wav/AudioClip.h"
+#include "server/wav/AudioClip.h"
 
 #include <QString>
 

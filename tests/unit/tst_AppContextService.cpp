@@ -1,4 +1,4 @@
-#include "context/AppContextService.h"
+#include "core/context/AppContextService.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 #include "AudioSignal.h"
 #include "GeneratedAudioInput.h"
 #include "VirtualScheduler.h"
-#include "audio/AudioCaptureErrors.h"
-#include "audio/AudioCaptureService.h"
-#include "audio/WavFile.h"
-#include "common/ErrorDomain.h"
+#include "core/audio/AudioCaptureErrors.h"
+#include "core/audio/AudioCaptureService.h"
+#include "core/audio/WavFile.h"
+#include "core/common/ErrorDomain.h"
 
 #include <QCoreApplication>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "AudioSignal.h"
-#include "audio/PcmNormalizer.h"
-#include "audio/VoiceActivity.h"
-#include "audio/WavFile.h"
+#include "core/audio/PcmNormalizer.h"
+#include "core/audio/VoiceActivity.h"
+#include "core/audio/WavFile.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 #include "TemporaryEnvironment.h"
-#include "paths/AutostartEntry.h"
+#include "core/paths/AutostartEntry.h"
 
 #include <QFile>
 #include <QSignalSpy>

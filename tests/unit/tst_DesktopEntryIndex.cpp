@@ -1,5 +1,5 @@
 #include "TemporaryEnvironment.h"
-#include "desktop/DesktopEntryIndex.h"
+#include "platform/linux/desktop/DesktopEntryIndex.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "session/DesktopSession.h"
+#include "platform/linux/session/DesktopSession.h"
 
 #include <QTest>
 

@@ -1,11 +1,11 @@
 #include "KeyEventText.h"
 #include "RecordingKeySynthesizer.h"
 #include "VirtualScheduler.h"
-#include "evdev/EvdevDeviceAccess.h"
-#include "evdev/EvdevKeyEventSource.h"
-#include "evdev/EvdevKeyboardFinder.h"
-#include "hotkey/HotkeyMonitor.h"
-#include "hotkey/KeyCodes.h"
+#include "core/hotkey/HotkeyMonitor.h"
+#include "core/hotkey/KeyCodes.h"
+#include "platform/linux/evdev/EvdevDeviceAccess.h"
+#include "platform/linux/evdev/EvdevKeyEventSource.h"
+#include "platform/linux/evdev/EvdevKeyboardFinder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "hotkey/HotkeyFormatter.h"
-#include "hotkey/KeyCodes.h"
+#include "core/hotkey/HotkeyFormatter.h"
+#include "core/hotkey/KeyCodes.h"
 
 #include <QSet>
 #include <QTest>

@@ -1,8 +1,8 @@
 #include "RecordingKeySynthesizer.h"
 #include "ScriptedKeyEventSource.h"
 #include "VirtualScheduler.h"
-#include "hotkey/HotkeyMonitor.h"
-#include "hotkey/KeyCodes.h"
+#include "core/hotkey/HotkeyMonitor.h"
+#include "core/hotkey/KeyCodes.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 #include "KeyEventText.h"
-#include "hotkey/KeyCodes.h"
-#include "input/EventTimeMapper.h"
-#include "input/KeyEventTranslator.h"
-#include "input/LinuxKeyTable.h"
-#include "input/SyntheticKeyLedger.h"
+#include "core/hotkey/KeyCodes.h"
+#include "platform/linux/input/EventTimeMapper.h"
+#include "platform/linux/input/KeyEventTranslator.h"
+#include "platform/linux/input/LinuxKeyTable.h"
+#include "platform/linux/input/SyntheticKeyLedger.h"
 
 #include <QTest>
 

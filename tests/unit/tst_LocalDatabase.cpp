@@ -1,8 +1,8 @@
 #include "TemporaryEnvironment.h"
 #include "VirtualClock.h"
-#include "common/ErrorDomain.h"
-#include "paths/AppPaths.h"
-#include "storage/LocalDatabase.h"
+#include "core/common/ErrorDomain.h"
+#include "core/paths/AppPaths.h"
+#include "core/storage/LocalDatabase.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "FakeBackendClient.h"
 #include "VirtualScheduler.h"
-#include "backend/LocalServiceStarter.h"
-#include "common/ErrorDomain.h"
-#include "ports/ProcessLauncher.h"
+#include "core/backend/LocalServiceStarter.h"
+#include "core/common/ErrorDomain.h"
+#include "core/ports/ProcessLauncher.h"
 
 #include <QTest>
 

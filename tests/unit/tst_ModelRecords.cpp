@@ -1,10 +1,10 @@
-#include "model/PTTEvent.h"
-#include "model/PruningStatsSummary.h"
-#include "model/TodayStats.h"
-#include "wire/PTTEditRequest.h"
-#include "wire/PTTEditResponse.h"
-#include "wire/PTTHealthResponse.h"
-#include "wire/PTTTranscribeResponse.h"
+#include "core/model/PTTEvent.h"
+#include "core/model/PruningStatsSummary.h"
+#include "core/model/TodayStats.h"
+#include "core/wire/PTTEditRequest.h"
+#include "core/wire/PTTEditResponse.h"
+#include "core/wire/PTTHealthResponse.h"
+#include "core/wire/PTTTranscribeResponse.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 #include "TemporaryEnvironment.h"
 #include "VirtualClock.h"
-#include "common/ErrorDomain.h"
-#include "files/FileBookmark.h"
-#include "notes/NotesService.h"
-#include "paths/AppPaths.h"
+#include "core/common/ErrorDomain.h"
+#include "core/files/FileBookmark.h"
+#include "core/notes/NotesService.h"
+#include "core/paths/AppPaths.h"
 
 #include <QDir>
 #include <QFile>

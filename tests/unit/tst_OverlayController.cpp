@@ -1,7 +1,7 @@
 #include "FixedScreens.h"
 #include "RecordingSoundPlayer.h"
 #include "VirtualScheduler.h"
-#include "overlay/OverlayController.h"
+#include "core/overlay/OverlayController.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "DictationRig.h"
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "DictationRig.h"
 #include "TemporaryEnvironment.h"
-#include "files/FileBookmark.h"
+#include "core/files/FileBookmark.h"
 
 #include <QDir>
 #include <QFile>

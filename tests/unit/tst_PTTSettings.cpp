@@ -1,4 +1,4 @@
-#include "model/PTTSettings.h"
+#include "core/model/PTTSettings.h"
 
 #include <QTest>
 

@@ -4,8 +4,8 @@
 #include "ScriptedFrontApplication.h"
 #include "ScriptedSelectedTextReader.h"
 #include "VirtualScheduler.h"
-#include "hotkey/KeyCodes.h"
-#include "paste/PasteService.h"
+#include "core/hotkey/KeyCodes.h"
+#include "core/paste/PasteService.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "PlatformFactory.h"
 #include "TemporaryEnvironment.h"
-#include "time/SystemClock.h"
+#include "core/time/SystemClock.h"
+#include "platform/PlatformFactory.h"
 
 #include <QCoroTask>
 #include <QGuiApplication>

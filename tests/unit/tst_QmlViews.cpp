@@ -4,16 +4,16 @@
 // beside the test binary as overlay-<row>.png.
 #include "DictationRig.h"
 #include "FixedScreens.h"
-#include "OverlayWindow.h"
 #include "RecordingSoundPlayer.h"
-#include "StatusMenuModel.h"
-#include "StatusPopover.h"
-#include "ThemeIcons.h"
 #include "VirtualScheduler.h"
-#include "WaveformModel.h"
-#include "backend/LocalServiceStarter.h"
-#include "overlay/OverlayController.h"
-#include "wizard/SetupWizardModel.h"
+#include "core/backend/LocalServiceStarter.h"
+#include "core/overlay/OverlayController.h"
+#include "core/wizard/SetupWizardModel.h"
+#include "ui/OverlayWindow.h"
+#include "ui/StatusMenuModel.h"
+#include "ui/StatusPopover.h"
+#include "ui/ThemeIcons.h"
+#include "ui/WaveformModel.h"
 
 #include <QDirIterator>
 #include <QQmlComponent>

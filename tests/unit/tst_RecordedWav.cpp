@@ -1,5 +1,5 @@
 #include "TestWav.h"
-#include "transcribe/RecordedWav.h"
+#include "core/transcribe/RecordedWav.h"
 
 #include <QTest>
 

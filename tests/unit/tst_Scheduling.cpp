@@ -1,5 +1,5 @@
 #include "VirtualScheduler.h"
-#include "time/QtScheduler.h"
+#include "core/time/QtScheduler.h"
 
 #include <QCoroTask>
 #include <QTest>

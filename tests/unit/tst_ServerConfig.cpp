@@ -1,7 +1,7 @@
 #include "TemporaryEnvironment.h"
-#include "cli/CommandLine.h"
-#include "config/ServerConfig.h"
-#include "engines/LanguageHint.h"
+#include "server/cli/CommandLine.h"
+#include "server/config/ServerConfig.h"
+#include "server/engines/LanguageHint.h"
 
 #include <QDir>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "http/HeaderText.h"
-#include "http/RequestLog.h"
-#include "prompts/BacktrackGuard.h"
+#include "server/http/HeaderText.h"
+#include "server/http/RequestLog.h"
+#include "server/prompts/BacktrackGuard.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 #include "TemporaryEnvironment.h"
-#include "auth/ServerToken.h"
+#include "server/auth/ServerToken.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "InMemoryKeyValueStore.h"
 #include "TemporaryEnvironment.h"
-#include "paths/AppPaths.h"
-#include "settings/JsonFileKeyValueStore.h"
-#include "settings/KeychainService.h"
-#include "settings/SettingsStore.h"
+#include "core/paths/AppPaths.h"
+#include "core/settings/JsonFileKeyValueStore.h"
+#include "core/settings/KeychainService.h"
+#include "core/settings/SettingsStore.h"
 
 #include <QFile>
 #include <QTest>

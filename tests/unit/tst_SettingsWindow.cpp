@@ -2,7 +2,6 @@
 // services are the shared fakes except the settings file and the SQLite database, which are real
 // files in a temporary folder. Controls are driven with mouse clicks and key presses; what counts
 // is what lands in the files. Each tab is kept beside the test binary as settings-<tab>.png.
-#include "AccountPanel.h"
 #include "FakeAppContextService.h"
 #include "FakeAudioCaptureService.h"
 #include "FakeBackendClient.h"
@@ -15,17 +14,18 @@
 #include "FakeTextProcessingService.h"
 #include "RecordingSoundPlayer.h"
 #include "ScriptedFrontApplication.h"
-#include "SettingsWindow.h"
 #include "StubFileChooser.h"
-#include "ThemeIcons.h"
 #include "VirtualClock.h"
 #include "VirtualScheduler.h"
-#include "dictation/PTTAppState.h"
-#include "dictation/VariantRecords.h"
-#include "settings/JsonFileKeyValueStore.h"
-#include "settings/KeychainService.h"
-#include "settings/SettingsStore.h"
-#include "storage/LocalDatabase.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/dictation/VariantRecords.h"
+#include "core/settings/JsonFileKeyValueStore.h"
+#include "core/settings/KeychainService.h"
+#include "core/settings/SettingsStore.h"
+#include "core/storage/LocalDatabase.h"
+#include "ui/ThemeIcons.h"
+#include "ui/settings/AccountPanel.h"
+#include "ui/settings/SettingsWindow.h"
 
 #include <QCoreApplication>
 #include <QQmlEngine>

@@ -2,10 +2,10 @@
 // which step Continue stops at and why, the microphone test, and the shortcut presets and the
 // monitor they rebind.
 #include "DictationRig.h"
-#include "backend/LocalServiceStarter.h"
-#include "hotkey/KeyCodes.h"
-#include "net/NetworkError.h"
-#include "wizard/SetupWizardModel.h"
+#include "core/backend/LocalServiceStarter.h"
+#include "core/hotkey/KeyCodes.h"
+#include "core/net/NetworkError.h"
+#include "core/wizard/SetupWizardModel.h"
 
 #include <QTest>
 

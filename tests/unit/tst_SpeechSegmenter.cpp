@@ -1,6 +1,6 @@
-#include "engines/ExpectedWords.h"
-#include "engines/LetterToSound.h"
-#include "engines/SpeechSegmenter.h"
+#include "server/engines/ExpectedWords.h"
+#include "server/engines/LetterToSound.h"
+#include "server/engines/SpeechSegmenter.h"
 
 #include <QTest>
 

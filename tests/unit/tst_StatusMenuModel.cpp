@@ -1,14 +1,14 @@
 // What the status pop-over and the tray icon show: the status line, the savings line, the icon
 // state, and what the on/off switch does to a recording in progress.
 #include "DictationRig.h"
-#include "StatusMenuModel.h"
-#include "StatusPopover.h"
-#include "StatusTrayIcon.h"
-#include "hotkey/HotkeyInstructions.h"
-#include "model/HotkeyBinding.h"
-#include "model/PTTStatsSummary.h"
-#include "model/PruningStatsSummary.h"
-#include "model/TodayStats.h"
+#include "core/hotkey/HotkeyInstructions.h"
+#include "core/model/HotkeyBinding.h"
+#include "core/model/PTTStatsSummary.h"
+#include "core/model/PruningStatsSummary.h"
+#include "core/model/TodayStats.h"
+#include "ui/StatusMenuModel.h"
+#include "ui/StatusPopover.h"
+#include "ui/StatusTrayIcon.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "hotkey/KeyCodes.h"
-#include "uinput/UinputKeySynthesizer.h"
+#include "core/hotkey/KeyCodes.h"
+#include "platform/linux/uinput/UinputKeySynthesizer.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "TemporaryEnvironment.h"
 #include "TestArchive.h"
-#include "update/InstallLocation.h"
-#include "update/UpdateInstaller.h"
+#include "core/update/InstallLocation.h"
+#include "core/update/UpdateInstaller.h"
 
 #include <QDir>
 #include <QFile>

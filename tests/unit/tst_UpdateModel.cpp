@@ -1,7 +1,7 @@
 #include "TemporaryEnvironment.h"
-#include "update/UpdateFeed.h"
-#include "update/VersionComparison.h"
-#include "update/VersionManifest.h"
+#include "core/update/UpdateFeed.h"
+#include "core/update/VersionComparison.h"
+#include "core/update/VersionManifest.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "WavBytes.h"
-#include "wav/AudioNormalizer.h"
-#include "wav/WavEncoder.h"
-#include "wav/WavParser.h"
+#include "server/wav/AudioNormalizer.h"
+#include "server/wav/WavEncoder.h"
+#include "server/wav/WavParser.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
-#include "DoctorCommand.h"
+#include "app/commands/DoctorCommand.h"
 
-#include "PlatformFactory.h"
-#include "session/DesktopSession.h"
+#include "platform/PlatformFactory.h"
+#include "platform/linux/session/DesktopSession.h"
 
 #include <cstdio>
 

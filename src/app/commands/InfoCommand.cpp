@@ -1,7 +1,7 @@
-#include "InfoCommand.h"
+#include "app/commands/InfoCommand.h"
 
 #include "OrlavoVersion.h"
-#include "paths/AppPaths.h"
+#include "core/paths/AppPaths.h"
 
 #include <cstdio>
 

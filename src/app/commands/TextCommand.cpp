@@ -1,9 +1,9 @@
-#include "TextCommand.h"
+#include "app/commands/TextCommand.h"
 
-#include "context/AppContextService.h"
-#include "storage/LocalDatabase.h"
-#include "text/TextProcessingService.h"
-#include "time/SystemClock.h"
+#include "core/context/AppContextService.h"
+#include "core/storage/LocalDatabase.h"
+#include "core/text/TextProcessingService.h"
+#include "core/time/SystemClock.h"
 
 #include <QByteArray>
 #include <QFileInfo>

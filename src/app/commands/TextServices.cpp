@@ -1,4 +1,4 @@
-#include "TextServices.h"
+#include "app/commands/TextServices.h"
 
 TextServices::TextServices(const LocalDatabase& database, const Clock& clock)
     : textProcessing(database, appContext)

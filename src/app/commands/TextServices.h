@@ -1,8 +1,8 @@
 #pragma once
 
-#include "context/AppContextService.h"
-#include "notes/NotesService.h"
-#include "text/TextProcessingService.h"
+#include "core/context/AppContextService.h"
+#include "core/notes/NotesService.h"
+#include "core/text/TextProcessingService.h"
 
 class Clock;
 class LocalDatabase;

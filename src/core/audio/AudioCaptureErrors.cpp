@@ -1,6 +1,6 @@
-#include "AudioCaptureErrors.h"
+#include "core/audio/AudioCaptureErrors.h"
 
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 namespace AudioCaptureErrors {
 

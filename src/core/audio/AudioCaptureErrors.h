@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/PTTError.h"
+#include "core/common/PTTError.h"
 
 // The errors of microphone capture, all in the "Kestrov.Audio" domain.
 namespace AudioCaptureErrors {

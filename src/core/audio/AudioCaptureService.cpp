@@ -1,10 +1,10 @@
-#include "AudioCaptureService.h"
+#include "core/audio/AudioCaptureService.h"
 
-#include "AudioCaptureErrors.h"
-#include "PcmNormalizer.h"
-#include "VoiceActivity.h"
-#include "WavFile.h"
-#include "ports/AudioInput.h"
+#include "core/audio/AudioCaptureErrors.h"
+#include "core/audio/PcmNormalizer.h"
+#include "core/audio/VoiceActivity.h"
+#include "core/audio/WavFile.h"
+#include "core/ports/AudioInput.h"
 
 #include <QDebug>
 

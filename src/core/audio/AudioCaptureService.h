@@ -1,10 +1,10 @@
 #pragma once
 
-#include "IAudioCaptureService.h"
-#include "SampleConverter.h"
-#include "SampleRing.h"
-#include "common/PTTError.h"
-#include "ports/Scheduler.h"
+#include "core/audio/IAudioCaptureService.h"
+#include "core/audio/SampleConverter.h"
+#include "core/audio/SampleRing.h"
+#include "core/common/PTTError.h"
+#include "core/ports/Scheduler.h"
 
 #include <atomic>
 #include <cstdint>

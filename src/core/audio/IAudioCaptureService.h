@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioCaptureResult.h"
-#include "common/Result.h"
+#include "core/audio/AudioCaptureResult.h"
+#include "core/common/Result.h"
 
 #include <QByteArray>
 #include <QCoroTask>

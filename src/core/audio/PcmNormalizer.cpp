@@ -1,4 +1,4 @@
-#include "PcmNormalizer.h"
+#include "core/audio/PcmNormalizer.h"
 
 #include <algorithm>
 #include <cmath>

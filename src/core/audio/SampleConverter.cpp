@@ -1,4 +1,4 @@
-#include "SampleConverter.h"
+#include "core/audio/SampleConverter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "SampleRing.h"
+#include "core/audio/SampleRing.h"
 
 #include <algorithm>
 #include <bit>

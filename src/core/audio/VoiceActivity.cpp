@@ -1,6 +1,6 @@
-#include "VoiceActivity.h"
+#include "core/audio/VoiceActivity.h"
 
-#include "WavFile.h"
+#include "core/audio/WavFile.h"
 
 #include <QtEndian>
 

@@ -1,4 +1,4 @@
-#include "WavFile.h"
+#include "core/audio/WavFile.h"
 
 #include <QtEndian>
 

@@ -1,11 +1,11 @@
-#include "BackendClient.h"
+#include "core/backend/BackendClient.h"
 
-#include "BackendToken.h"
-#include "BackendUrl.h"
-#include "LoopbackListener.h"
-#include "common/ErrorDomain.h"
-#include "net/NetworkError.h"
-#include "text/ControlCharacters.h"
+#include "core/backend/BackendToken.h"
+#include "core/backend/BackendUrl.h"
+#include "core/backend/LoopbackListener.h"
+#include "core/common/ErrorDomain.h"
+#include "core/net/NetworkError.h"
+#include "core/text/ControlCharacters.h"
 
 #include <QCoroNetworkReply>
 #include <QNetworkAccessManager>

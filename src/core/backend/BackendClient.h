@@ -1,8 +1,8 @@
 #pragma once
 
-#include "IBackendClient.h"
-#include "model/PTTSettings.h"
-#include "paths/AppPaths.h"
+#include "core/backend/IBackendClient.h"
+#include "core/model/PTTSettings.h"
+#include "core/paths/AppPaths.h"
 
 #include <QList>
 #include <QObject>

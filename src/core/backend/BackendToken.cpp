@@ -1,6 +1,6 @@
-#include "BackendToken.h"
+#include "core/backend/BackendToken.h"
 
-#include "settings/KeychainService.h"
+#include "core/settings/KeychainService.h"
 
 #include <QDir>
 #include <QFile>

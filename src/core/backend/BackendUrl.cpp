@@ -1,4 +1,4 @@
-#include "BackendUrl.h"
+#include "core/backend/BackendUrl.h"
 
 #include <QHostAddress>
 

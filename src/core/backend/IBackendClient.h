@@ -1,10 +1,10 @@
 #pragma once
 
-#include "common/Result.h"
-#include "wire/PTTEditRequest.h"
-#include "wire/PTTEditResponse.h"
-#include "wire/PTTHealthResponse.h"
-#include "wire/PTTTranscribeResponse.h"
+#include "core/common/Result.h"
+#include "core/wire/PTTEditRequest.h"
+#include "core/wire/PTTEditResponse.h"
+#include "core/wire/PTTHealthResponse.h"
+#include "core/wire/PTTTranscribeResponse.h"
 
 #include <QByteArray>
 #include <QCoroTask>

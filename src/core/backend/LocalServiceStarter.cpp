@@ -1,11 +1,11 @@
-#include "LocalServiceStarter.h"
+#include "core/backend/LocalServiceStarter.h"
 
-#include "BackendUrl.h"
-#include "IBackendClient.h"
 #include "OrlavoVersion.h"
-#include "common/ErrorDomain.h"
-#include "ports/ProcessLauncher.h"
-#include "ports/Scheduler.h"
+#include "core/backend/BackendUrl.h"
+#include "core/backend/IBackendClient.h"
+#include "core/common/ErrorDomain.h"
+#include "core/ports/ProcessLauncher.h"
+#include "core/ports/Scheduler.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "LoopbackListener.h"
+#include "core/backend/LoopbackListener.h"
 
-#include "BackendUrl.h"
+#include "core/backend/BackendUrl.h"
 
 #include <QFile>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "JsonFields.h"
+#include "core/common/JsonFields.h"
 
-#include "ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 #include <cmath>
 #include <limits>

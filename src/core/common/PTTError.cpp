@@ -1,4 +1,4 @@
-#include "PTTError.h"
+#include "core/common/PTTError.h"
 
 QString PTTError::toString() const {
     return domain + QLatin1Char(' ') + QString::number(code) + QStringLiteral(": ") + description;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PTTError.h"
+#include "core/common/PTTError.h"
 
 #include <cassert>
 #include <optional>

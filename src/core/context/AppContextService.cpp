@@ -1,6 +1,6 @@
-#include "AppContextService.h"
+#include "core/context/AppContextService.h"
 
-#include "text/TextCharacters.h"
+#include "core/text/TextCharacters.h"
 
 #include <array>
 #include <initializer_list>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IAppContextService.h"
+#include "core/context/IAppContextService.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppContextType.h"
+#include "core/context/AppContextType.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "BacktrackDetector.h"
+#include "core/dictation/BacktrackDetector.h"
 
 const QString BacktrackDetector::pattern = QStringLiteral(
     "^(?:or no|no(?:,| )|actually|wait|i mean|rather|en realidad|mejor|no mejor|o mejor|bueno no|"

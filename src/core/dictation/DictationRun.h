@@ -1,9 +1,9 @@
 #pragma once
 
-#include "PTTAppStateDependencies.h"
-#include "audio/AudioCaptureResult.h"
-#include "common/PTTError.h"
-#include "model/PTTSettings.h"
+#include "core/audio/AudioCaptureResult.h"
+#include "core/common/PTTError.h"
+#include "core/dictation/PTTAppStateDependencies.h"
+#include "core/model/PTTSettings.h"
 
 #include <QCoroTask>
 #include <QObject>

@@ -1,12 +1,12 @@
-#include "EditPasses.h"
+#include "core/dictation/EditPasses.h"
 
-#include "PipelineError.h"
-#include "backend/IBackendClient.h"
-#include "common/ErrorDomain.h"
-#include "overlay/IOverlayController.h"
-#include "ports/Scheduler.h"
-#include "storage/LocalDatabase.h"
-#include "text/TextMetrics.h"
+#include "core/backend/IBackendClient.h"
+#include "core/common/ErrorDomain.h"
+#include "core/dictation/PipelineError.h"
+#include "core/overlay/IOverlayController.h"
+#include "core/ports/Scheduler.h"
+#include "core/storage/LocalDatabase.h"
+#include "core/text/TextMetrics.h"
 
 #include <QPointer>
 

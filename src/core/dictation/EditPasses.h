@@ -1,11 +1,11 @@
 #pragma once
 
-#include "BacktrackDetector.h"
-#include "LastPaste.h"
-#include "common/Result.h"
-#include "model/PTTSettings.h"
-#include "wire/PTTEditRequest.h"
-#include "wire/PTTTranscribeResponse.h"
+#include "core/common/Result.h"
+#include "core/dictation/BacktrackDetector.h"
+#include "core/dictation/LastPaste.h"
+#include "core/model/PTTSettings.h"
+#include "core/wire/PTTEditRequest.h"
+#include "core/wire/PTTTranscribeResponse.h"
 
 #include <QByteArray>
 #include <QCoroTask>

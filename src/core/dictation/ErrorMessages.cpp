@@ -1,7 +1,7 @@
-#include "ErrorMessages.h"
+#include "core/dictation/ErrorMessages.h"
 
-#include "PipelineError.h"
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
+#include "core/dictation/PipelineError.h"
 
 namespace ErrorMessages {
 

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "DictationRun.h"
-#include "PTTAppStateDependencies.h"
-#include "common/Result.h"
-#include "hotkey/HotkeySignal.h"
-#include "model/DictionaryEntry.h"
-#include "model/PTTEvent.h"
-#include "model/PTTSettings.h"
-#include "model/PTTStatsSummary.h"
-#include "model/SetupStatus.h"
-#include "model/SnippetEntry.h"
-#include "model/TodayStats.h"
-#include "ports/Scheduler.h"
+#include "core/common/Result.h"
+#include "core/dictation/DictationRun.h"
+#include "core/dictation/PTTAppStateDependencies.h"
+#include "core/hotkey/HotkeySignal.h"
+#include "core/model/DictionaryEntry.h"
+#include "core/model/PTTEvent.h"
+#include "core/model/PTTSettings.h"
+#include "core/model/PTTStatsSummary.h"
+#include "core/model/SetupStatus.h"
+#include "core/model/SnippetEntry.h"
+#include "core/model/TodayStats.h"
+#include "core/ports/Scheduler.h"
 
 #include <QCoroTask>
 #include <QObject>

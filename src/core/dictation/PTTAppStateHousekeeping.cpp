@@ -2,19 +2,19 @@
 // and dictionary, settings, permissions, the notes destination, the setup window and the
 // hotkey monitor switch.
 
-#include "PTTAppState.h"
-#include "backend/IBackendClient.h"
-#include "common/ErrorDomain.h"
-#include "files/FileBookmark.h"
-#include "hotkey/IHotkeyMonitor.h"
-#include "hotkey/KeyCodes.h"
-#include "notes/INotesService.h"
-#include "paste/IPermissionService.h"
-#include "ports/FileChooser.h"
-#include "ports/ProcessLauncher.h"
-#include "settings/KeychainService.h"
-#include "settings/SettingsStore.h"
-#include "storage/LocalDatabase.h"
+#include "core/backend/IBackendClient.h"
+#include "core/common/ErrorDomain.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/files/FileBookmark.h"
+#include "core/hotkey/IHotkeyMonitor.h"
+#include "core/hotkey/KeyCodes.h"
+#include "core/notes/INotesService.h"
+#include "core/paste/IPermissionService.h"
+#include "core/ports/FileChooser.h"
+#include "core/ports/ProcessLauncher.h"
+#include "core/settings/KeychainService.h"
+#include "core/settings/SettingsStore.h"
+#include "core/storage/LocalDatabase.h"
 
 #include <QFileInfo>
 #include <QPointer>

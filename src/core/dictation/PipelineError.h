@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/ErrorDomain.h"
-#include "common/PTTError.h"
+#include "core/common/ErrorDomain.h"
+#include "core/common/PTTError.h"
 
 // Failures of a dictation raised by the controller itself, in the "Kestrov.PTT" domain.
 enum class PipelineError {

@@ -1,4 +1,4 @@
-#include "VariantRecords.h"
+#include "core/dictation/VariantRecords.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

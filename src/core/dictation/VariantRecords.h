@@ -1,12 +1,12 @@
 #pragma once
 
-#include "model/DictionaryEntry.h"
-#include "model/PTTEvent.h"
-#include "model/PTTSettings.h"
-#include "model/PTTStatsSummary.h"
-#include "model/SetupStatus.h"
-#include "model/SnippetEntry.h"
-#include "model/TodayStats.h"
+#include "core/model/DictionaryEntry.h"
+#include "core/model/PTTEvent.h"
+#include "core/model/PTTSettings.h"
+#include "core/model/PTTStatsSummary.h"
+#include "core/model/SetupStatus.h"
+#include "core/model/SnippetEntry.h"
+#include "core/model/TodayStats.h"
 
 #include <QVariant>
 #include <QVariantList>

@@ -1,7 +1,7 @@
-#include "FileBookmark.h"
+#include "core/files/FileBookmark.h"
 
-#include "common/ErrorDomain.h"
-#include "common/JsonFields.h"
+#include "core/common/ErrorDomain.h"
+#include "core/common/JsonFields.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,8 +1,8 @@
-#include "HotkeyCaptureCoordinator.h"
+#include "core/hotkey/HotkeyCaptureCoordinator.h"
 
-#include "HotkeyFormatter.h"
-#include "HotkeyText.h"
-#include "KeyCodes.h"
+#include "core/hotkey/HotkeyFormatter.h"
+#include "core/hotkey/HotkeyText.h"
+#include "core/hotkey/KeyCodes.h"
 
 HotkeyCaptureCoordinator::HotkeyCaptureCoordinator(QString functionKeyName, QObject* parent)
     : QObject(parent)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/HotkeyBinding.h"
-#include "ports/KeyEventSource.h"
+#include "core/model/HotkeyBinding.h"
+#include "core/ports/KeyEventSource.h"
 
 #include <QObject>
 #include <QString>

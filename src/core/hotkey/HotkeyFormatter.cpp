@@ -1,6 +1,6 @@
-#include "HotkeyFormatter.h"
+#include "core/hotkey/HotkeyFormatter.h"
 
-#include "KeyCodes.h"
+#include "core/hotkey/KeyCodes.h"
 
 #include <QHash>
 

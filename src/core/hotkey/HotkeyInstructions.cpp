@@ -1,6 +1,6 @@
-#include "HotkeyInstructions.h"
+#include "core/hotkey/HotkeyInstructions.h"
 
-#include "HotkeyRecognizer.h"
+#include "core/hotkey/HotkeyRecognizer.h"
 
 namespace HotkeyInstructions {
 

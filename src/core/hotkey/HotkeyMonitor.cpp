@@ -1,8 +1,8 @@
-#include "HotkeyMonitor.h"
+#include "core/hotkey/HotkeyMonitor.h"
 
-#include "KeyCodes.h"
-#include "ports/KeyEventSource.h"
-#include "ports/KeySynthesizer.h"
+#include "core/hotkey/KeyCodes.h"
+#include "core/ports/KeyEventSource.h"
+#include "core/ports/KeySynthesizer.h"
 
 #include <QDebug>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "HotkeyRecognizer.h"
-#include "IHotkeyMonitor.h"
-#include "ports/Scheduler.h"
+#include "core/hotkey/HotkeyRecognizer.h"
+#include "core/hotkey/IHotkeyMonitor.h"
+#include "core/ports/Scheduler.h"
 
 class KeyEventSource;
 class KeySynthesizer;

@@ -1,6 +1,6 @@
-#include "HotkeyRecognizer.h"
+#include "core/hotkey/HotkeyRecognizer.h"
 
-#include "KeyCodes.h"
+#include "core/hotkey/KeyCodes.h"
 
 #include <utility>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "HotkeySignal.h"
-#include "model/GestureMode.h"
-#include "model/HotkeyBinding.h"
-#include "ports/KeyEventSource.h"
+#include "core/hotkey/HotkeySignal.h"
+#include "core/model/GestureMode.h"
+#include "core/model/HotkeyBinding.h"
+#include "core/ports/KeyEventSource.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
-#include "HotkeyText.h"
+#include "core/hotkey/HotkeyText.h"
 
-#include "HotkeyFormatter.h"
-#include "KeyCodes.h"
+#include "core/hotkey/HotkeyFormatter.h"
+#include "core/hotkey/KeyCodes.h"
 
 #include <array>
 

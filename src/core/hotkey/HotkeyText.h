@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/HotkeyBinding.h"
+#include "core/model/HotkeyBinding.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HotkeySignal.h"
-#include "model/HotkeyBinding.h"
+#include "core/hotkey/HotkeySignal.h"
+#include "core/model/HotkeyBinding.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GestureMode.h"
+#include "core/model/GestureMode.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
-#include "PTTEvent.h"
+#include "core/model/PTTEvent.h"
 
-#include "common/JsonFields.h"
+#include "core/common/JsonFields.h"
 
 using nlohmann::ordered_json;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PTTState.h"
-#include "common/Result.h"
+#include "core/common/Result.h"
+#include "core/model/PTTState.h"
 
 #include <QByteArray>
 #include <QString>

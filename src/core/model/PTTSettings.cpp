@@ -1,7 +1,7 @@
-#include "PTTSettings.h"
+#include "core/model/PTTSettings.h"
 
-#include "common/ErrorDomain.h"
-#include "common/JsonFields.h"
+#include "core/common/ErrorDomain.h"
+#include "core/common/JsonFields.h"
 
 #include <QUuid>
 

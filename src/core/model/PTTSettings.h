@@ -1,10 +1,10 @@
 #pragma once
 
-#include "HotkeyBinding.h"
-#include "PolishLevel.h"
-#include "PromptPruneLevel.h"
-#include "PromptPruneTarget.h"
-#include "common/Result.h"
+#include "core/common/Result.h"
+#include "core/model/HotkeyBinding.h"
+#include "core/model/PolishLevel.h"
+#include "core/model/PromptPruneLevel.h"
+#include "core/model/PromptPruneTarget.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EnumTraits.h"
+#include "core/model/EnumTraits.h"
 
 #include <array>
 

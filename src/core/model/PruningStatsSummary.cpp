@@ -1,4 +1,4 @@
-#include "PruningStatsSummary.h"
+#include "core/model/PruningStatsSummary.h"
 
 qint64 PruningStatsSummary::estimatedTokensSaved() const {
     return static_cast<qint64>(static_cast<double>(totalOriginalWords - totalPrunedWords) * 1.3);

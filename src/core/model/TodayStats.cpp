@@ -1,4 +1,4 @@
-#include "TodayStats.h"
+#include "core/model/TodayStats.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "net/NetworkError.h"
+#include "core/net/NetworkError.h"
 
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 namespace NetworkError {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/PTTError.h"
+#include "core/common/PTTError.h"
 
 #include <QNetworkReply>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/Result.h"
-#include "model/NoteSaveResult.h"
+#include "core/common/Result.h"
+#include "core/model/NoteSaveResult.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "NotesService.h"
+#include "core/notes/NotesService.h"
 
-#include "common/ErrorDomain.h"
-#include "files/FileBookmark.h"
-#include "paths/AppPaths.h"
-#include "ports/Clock.h"
+#include "core/common/ErrorDomain.h"
+#include "core/files/FileBookmark.h"
+#include "core/paths/AppPaths.h"
+#include "core/ports/Clock.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "INotesService.h"
+#include "core/notes/INotesService.h"
 
 #include <QDateTime>
 #include <QString>

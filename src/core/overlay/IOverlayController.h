@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OverlayState.h"
+#include "core/overlay/OverlayState.h"
 
 #include <QString>
 

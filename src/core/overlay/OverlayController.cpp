@@ -1,7 +1,7 @@
-#include "OverlayController.h"
+#include "core/overlay/OverlayController.h"
 
-#include "ports/Screens.h"
-#include "ports/SoundPlayer.h"
+#include "core/ports/Screens.h"
+#include "core/ports/SoundPlayer.h"
 
 namespace {
 

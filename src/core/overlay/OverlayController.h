@@ -1,8 +1,8 @@
 #pragma once
 
-#include "IOverlayController.h"
-#include "OverlayModel.h"
-#include "ports/Scheduler.h"
+#include "core/overlay/IOverlayController.h"
+#include "core/overlay/OverlayModel.h"
+#include "core/ports/Scheduler.h"
 
 #include <QObject>
 #include <QRectF>

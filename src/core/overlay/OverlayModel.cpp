@@ -1,4 +1,4 @@
-#include "OverlayModel.h"
+#include "core/overlay/OverlayModel.h"
 
 #include <algorithm>
 #include <cmath>

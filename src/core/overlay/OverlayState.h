@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/EnumTraits.h"
+#include "core/model/EnumTraits.h"
 
 #include <array>
 

@@ -1,11 +1,11 @@
-#include "PasteService.h"
+#include "core/paste/PasteService.h"
 
-#include "TerminalEmulators.h"
-#include "hotkey/KeyCodes.h"
-#include "ports/FrontApplication.h"
-#include "ports/KeySynthesizer.h"
-#include "ports/SelectedTextReader.h"
-#include "text/ControlCharacters.h"
+#include "core/hotkey/KeyCodes.h"
+#include "core/paste/TerminalEmulators.h"
+#include "core/ports/FrontApplication.h"
+#include "core/ports/KeySynthesizer.h"
+#include "core/ports/SelectedTextReader.h"
+#include "core/text/ControlCharacters.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "IPasteService.h"
-#include "ports/Pasteboard.h"
-#include "ports/Scheduler.h"
+#include "core/paste/IPasteService.h"
+#include "core/ports/Pasteboard.h"
+#include "core/ports/Scheduler.h"
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "PermissionService.h"
+#include "core/paste/PermissionService.h"
 
-#include "ports/PermissionProbe.h"
+#include "core/ports/PermissionProbe.h"
 
 bool PermissionService::isAccessibilityGranted() const {
     return m_probe.isAccessibilityTrusted();

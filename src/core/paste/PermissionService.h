@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IPermissionService.h"
+#include "core/paste/IPermissionService.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
-#include "TerminalEmulators.h"
+#include "core/paste/TerminalEmulators.h"
 
-#include "ports/FrontApplication.h"
+#include "core/ports/FrontApplication.h"
 
 #include <array>
 

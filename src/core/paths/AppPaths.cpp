@@ -1,4 +1,4 @@
-#include "AppPaths.h"
+#include "core/paths/AppPaths.h"
 
 #include <QDir>
 #include <QStandardPaths>

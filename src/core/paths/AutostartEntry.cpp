@@ -1,7 +1,7 @@
-#include "AutostartEntry.h"
+#include "core/paths/AutostartEntry.h"
 
 #include "OrlavoVersion.h"
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 #include <QDir>
 #include <QFile>

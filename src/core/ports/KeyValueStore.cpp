@@ -1,4 +1,4 @@
-#include "KeyValueStore.h"
+#include "core/ports/KeyValueStore.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Pasteboard.h"
+#include "core/ports/Pasteboard.h"
 
 std::optional<QString> PasteboardSnapshot::text() const {
     for (const auto& [mimeType, bytes] : formats) {

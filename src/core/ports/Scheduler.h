@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Clock.h"
+#include "core/ports/Clock.h"
 
 #include <QtGlobal>
 

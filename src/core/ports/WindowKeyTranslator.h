@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KeyEventSource.h"
+#include "core/ports/KeyEventSource.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
-#include "JsonFileKeyValueStore.h"
+#include "core/settings/JsonFileKeyValueStore.h"
 
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 #include <QDateTime>
 #include <QDir>

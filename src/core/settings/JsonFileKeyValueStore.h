@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/PTTError.h"
-#include "ports/KeyValueStore.h"
+#include "core/common/PTTError.h"
+#include "core/ports/KeyValueStore.h"
 
 #include <nlohmann/json.hpp>
 #include <optional>

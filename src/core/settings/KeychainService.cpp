@@ -1,7 +1,7 @@
-#include "KeychainService.h"
+#include "core/settings/KeychainService.h"
 
-#include "common/JsonFields.h"
-#include "ports/KeyValueStore.h"
+#include "core/common/JsonFields.h"
+#include "core/ports/KeyValueStore.h"
 
 #include <QStringDecoder>
 

@@ -1,7 +1,7 @@
-#include "SettingsStore.h"
+#include "core/settings/SettingsStore.h"
 
-#include "common/ErrorDomain.h"
-#include "ports/KeyValueStore.h"
+#include "core/common/ErrorDomain.h"
+#include "core/ports/KeyValueStore.h"
 
 #include <utility>
 

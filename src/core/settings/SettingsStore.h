@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/PTTError.h"
-#include "model/PTTSettings.h"
+#include "core/common/PTTError.h"
+#include "core/model/PTTSettings.h"
 
 #include <optional>
 

@@ -1,10 +1,10 @@
-#include "LocalDatabase.h"
+#include "core/storage/LocalDatabase.h"
 
-#include "DatabaseSchema.h"
-#include "SqliteStatement.h"
-#include "common/ErrorDomain.h"
-#include "paths/AppPaths.h"
-#include "ports/Clock.h"
+#include "core/common/ErrorDomain.h"
+#include "core/paths/AppPaths.h"
+#include "core/ports/Clock.h"
+#include "core/storage/DatabaseSchema.h"
+#include "core/storage/SqliteStatement.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "PruningRecord.h"
-#include "StatsRecord.h"
-#include "common/Result.h"
-#include "model/DictionaryEntry.h"
-#include "model/PTTStatsSummary.h"
-#include "model/PruningStatsSummary.h"
-#include "model/SnippetEntry.h"
-#include "model/TodayStats.h"
+#include "core/common/Result.h"
+#include "core/model/DictionaryEntry.h"
+#include "core/model/PTTStatsSummary.h"
+#include "core/model/PruningStatsSummary.h"
+#include "core/model/SnippetEntry.h"
+#include "core/model/TodayStats.h"
+#include "core/storage/PruningRecord.h"
+#include "core/storage/StatsRecord.h"
 
 #include <QDateTime>
 #include <QString>

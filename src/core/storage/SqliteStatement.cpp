@@ -1,4 +1,4 @@
-#include "SqliteStatement.h"
+#include "core/storage/SqliteStatement.h"
 
 #include <sqlite3.h>
 

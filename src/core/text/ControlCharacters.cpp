@@ -1,4 +1,4 @@
-#include "ControlCharacters.h"
+#include "core/text/ControlCharacters.h"
 
 namespace ControlCharacters {
 

@@ -1,6 +1,6 @@
-#include "DictionaryCorrector.h"
+#include "core/text/DictionaryCorrector.h"
 
-#include "TextCharacters.h"
+#include "core/text/TextCharacters.h"
 
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "IcuRegex.h"
-#include "model/DictionaryEntry.h"
+#include "core/model/DictionaryEntry.h"
+#include "core/text/IcuRegex.h"
 
 #include <QString>
 

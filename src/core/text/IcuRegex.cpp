@@ -1,4 +1,4 @@
-#include "IcuRegex.h"
+#include "core/text/IcuRegex.h"
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>

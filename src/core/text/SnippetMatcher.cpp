@@ -1,6 +1,6 @@
-#include "SnippetMatcher.h"
+#include "core/text/SnippetMatcher.h"
 
-#include "TextCharacters.h"
+#include "core/text/TextCharacters.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "IcuRegex.h"
-#include "model/SnippetEntry.h"
+#include "core/model/SnippetEntry.h"
+#include "core/text/IcuRegex.h"
 
 #include <QHash>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "SpokenPunctuation.h"
+#include "core/text/SpokenPunctuation.h"
 
 namespace SpokenPunctuation {
 

@@ -1,4 +1,4 @@
-#include "TextCharacters.h"
+#include "core/text/TextCharacters.h"
 
 #include <unicode/uchar.h>
 

@@ -1,4 +1,4 @@
-#include "TextMetrics.h"
+#include "core/text/TextMetrics.h"
 
 #include <memory>
 #include <unicode/brkiter.h>

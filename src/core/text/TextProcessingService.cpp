@@ -1,9 +1,9 @@
-#include "TextProcessingService.h"
+#include "core/text/TextProcessingService.h"
 
-#include "SpokenPunctuation.h"
-#include "TextCharacters.h"
-#include "context/IAppContextService.h"
-#include "storage/LocalDatabase.h"
+#include "core/context/IAppContextService.h"
+#include "core/storage/LocalDatabase.h"
+#include "core/text/SpokenPunctuation.h"
+#include "core/text/TextCharacters.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DictionaryCorrector.h"
-#include "ITextProcessingService.h"
-#include "IcuRegex.h"
-#include "SnippetMatcher.h"
+#include "core/text/DictionaryCorrector.h"
+#include "core/text/ITextProcessingService.h"
+#include "core/text/IcuRegex.h"
+#include "core/text/SnippetMatcher.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -1,4 +1,4 @@
-#include "QtScheduler.h"
+#include "core/time/QtScheduler.h"
 
 #include <QTimer>
 

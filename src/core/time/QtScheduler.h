@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SystemClock.h"
-#include "ports/Scheduler.h"
+#include "core/ports/Scheduler.h"
+#include "core/time/SystemClock.h"
 
 #include <QObject>
 

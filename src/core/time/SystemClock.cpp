@@ -1,4 +1,4 @@
-#include "SystemClock.h"
+#include "core/time/SystemClock.h"
 
 SystemClock::SystemClock() {
     m_origin.start();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/Clock.h"
+#include "core/ports/Clock.h"
 
 #include <QElapsedTimer>
 

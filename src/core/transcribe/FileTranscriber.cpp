@@ -1,14 +1,14 @@
-#include "FileTranscriber.h"
+#include "core/transcribe/FileTranscriber.h"
 
-#include "audio/IAudioCaptureService.h"
-#include "common/ErrorDomain.h"
-#include "dictation/PTTAppState.h"
-#include "hotkey/IHotkeyMonitor.h"
-#include "overlay/IOverlayController.h"
-#include "paste/IPasteService.h"
-#include "paste/IPermissionService.h"
-#include "ports/FrontApplication.h"
-#include "ports/SoundPlayer.h"
+#include "core/audio/IAudioCaptureService.h"
+#include "core/common/ErrorDomain.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/hotkey/IHotkeyMonitor.h"
+#include "core/overlay/IOverlayController.h"
+#include "core/paste/IPasteService.h"
+#include "core/paste/IPermissionService.h"
+#include "core/ports/FrontApplication.h"
+#include "core/ports/SoundPlayer.h"
 
 #include <QEventLoop>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordedWav.h"
+#include "core/transcribe/RecordedWav.h"
 
 #include <QString>
 

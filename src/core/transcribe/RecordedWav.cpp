@@ -1,6 +1,6 @@
-#include "RecordedWav.h"
+#include "core/transcribe/RecordedWav.h"
 
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -1,4 +1,4 @@
-#include "InstallLocation.h"
+#include "core/update/InstallLocation.h"
 
 #include "OrlavoVersion.h"
 

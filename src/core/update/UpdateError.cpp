@@ -1,6 +1,6 @@
-#include "UpdateError.h"
+#include "core/update/UpdateError.h"
 
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 QString updateErrorDescription(UpdateError error) {
     switch (error) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/PTTError.h"
+#include "core/common/PTTError.h"
 
 // Failures of the installation step, reported in the "Kestrov.Update" domain.
 enum class UpdateError {

@@ -1,6 +1,6 @@
-#include "UpdateFeed.h"
+#include "core/update/UpdateFeed.h"
 
-#include "UpdateSignature.h"
+#include "core/update/UpdateSignature.h"
 
 #include <QHostAddress>
 #include <QtGlobal>

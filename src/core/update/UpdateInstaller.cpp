@@ -1,8 +1,8 @@
-#include "UpdateInstaller.h"
+#include "core/update/UpdateInstaller.h"
 
-#include "InstallLocation.h"
-#include "UpdateError.h"
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
+#include "core/update/InstallLocation.h"
+#include "core/update/UpdateError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,15 +1,15 @@
-#include "UpdateService.h"
+#include "core/update/UpdateService.h"
 
-#include "InstallLocation.h"
 #include "OrlavoVersion.h"
-#include "UpdateError.h"
-#include "UpdateSignature.h"
-#include "VersionComparison.h"
-#include "VersionManifest.h"
-#include "common/ErrorDomain.h"
-#include "net/NetworkError.h"
-#include "ports/ArchiveExtractor.h"
-#include "ports/ProcessLauncher.h"
+#include "core/common/ErrorDomain.h"
+#include "core/net/NetworkError.h"
+#include "core/ports/ArchiveExtractor.h"
+#include "core/ports/ProcessLauncher.h"
+#include "core/update/InstallLocation.h"
+#include "core/update/UpdateError.h"
+#include "core/update/UpdateSignature.h"
+#include "core/update/VersionComparison.h"
+#include "core/update/VersionManifest.h"
 
 #include <QCoreApplication>
 #include <QCoroNetworkReply>

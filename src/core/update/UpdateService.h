@@ -1,9 +1,9 @@
 #pragma once
 
-#include "UpdateFeed.h"
-#include "UpdateInstaller.h"
-#include "common/Result.h"
-#include "ports/Scheduler.h"
+#include "core/common/Result.h"
+#include "core/ports/Scheduler.h"
+#include "core/update/UpdateFeed.h"
+#include "core/update/UpdateInstaller.h"
 
 #include <QCoroTask>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "UpdateSignature.h"
+#include "core/update/UpdateSignature.h"
 
 #include <memory>
 #include <openssl/evp.h>

@@ -1,4 +1,4 @@
-#include "VersionComparison.h"
+#include "core/update/VersionComparison.h"
 
 #include <QList>
 

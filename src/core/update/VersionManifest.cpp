@@ -1,6 +1,6 @@
-#include "VersionManifest.h"
+#include "core/update/VersionManifest.h"
 
-#include "common/JsonFields.h"
+#include "core/common/JsonFields.h"
 
 using nlohmann::ordered_json;
 

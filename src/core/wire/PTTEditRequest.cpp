@@ -1,6 +1,6 @@
-#include "PTTEditRequest.h"
+#include "core/wire/PTTEditRequest.h"
 
-#include "common/JsonFields.h"
+#include "core/common/JsonFields.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PTTEditMode.h"
-#include "common/Result.h"
+#include "core/common/Result.h"
+#include "core/wire/PTTEditMode.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "PTTEditResponse.h"
+#include "core/wire/PTTEditResponse.h"
 
-#include "common/JsonFields.h"
+#include "core/common/JsonFields.h"
 
 using nlohmann::ordered_json;
 

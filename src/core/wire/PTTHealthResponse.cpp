@@ -1,6 +1,6 @@
-#include "PTTHealthResponse.h"
+#include "core/wire/PTTHealthResponse.h"
 
-#include "common/JsonFields.h"
+#include "core/common/JsonFields.h"
 
 using nlohmann::ordered_json;
 

@@ -1,6 +1,6 @@
-#include "PTTTranscribeResponse.h"
+#include "core/wire/PTTTranscribeResponse.h"
 
-#include "common/JsonFields.h"
+#include "core/common/JsonFields.h"
 
 using nlohmann::ordered_json;
 

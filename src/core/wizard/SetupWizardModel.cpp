@@ -1,10 +1,10 @@
-#include "SetupWizardModel.h"
+#include "core/wizard/SetupWizardModel.h"
 
-#include "audio/IAudioCaptureService.h"
-#include "backend/LocalServiceStarter.h"
-#include "dictation/PTTAppState.h"
-#include "hotkey/HotkeyFormatter.h"
-#include "hotkey/KeyCodes.h"
+#include "core/audio/IAudioCaptureService.h"
+#include "core/backend/LocalServiceStarter.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/hotkey/HotkeyFormatter.h"
+#include "core/hotkey/KeyCodes.h"
 
 #include <QCoreApplication>
 #include <QPointer>

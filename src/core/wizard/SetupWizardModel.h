@@ -1,9 +1,9 @@
 #pragma once
 
-#include "SetupProbes.h"
-#include "ShortcutPresetModel.h"
-#include "model/HotkeyBinding.h"
-#include "ports/Scheduler.h"
+#include "core/model/HotkeyBinding.h"
+#include "core/ports/Scheduler.h"
+#include "core/wizard/SetupProbes.h"
+#include "core/wizard/ShortcutPresetModel.h"
 
 #include <QCoroTask>
 #include <QObject>

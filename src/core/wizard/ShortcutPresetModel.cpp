@@ -1,6 +1,6 @@
-#include "ShortcutPresetModel.h"
+#include "core/wizard/ShortcutPresetModel.h"
 
-#include "hotkey/KeyCodes.h"
+#include "core/hotkey/KeyCodes.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "LibarchiveExtractor.h"
+#include "platform/common/LibarchiveExtractor.h"
 
-#include "common/ErrorDomain.h"
-#include "update/UpdateError.h"
+#include "core/common/ErrorDomain.h"
+#include "core/update/UpdateError.h"
 
 #include <QDir>
 #include <QFile>

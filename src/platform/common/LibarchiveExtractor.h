@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/ArchiveExtractor.h"
+#include "core/ports/ArchiveExtractor.h"
 
 // Unpacks ZIP archives in process with libarchive. Entry paths are checked before anything is
 // written: no absolute path, no ".." component, no special files; a symbolic link must be relative

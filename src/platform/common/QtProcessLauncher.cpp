@@ -1,6 +1,6 @@
-#include "QtProcessLauncher.h"
+#include "platform/common/QtProcessLauncher.h"
 
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 #include <QProcess>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/ProcessLauncher.h"
+#include "core/ports/ProcessLauncher.h"
 
 // Starts programs with QProcess. Their standard output and error go where ours go.
 class QtProcessLauncher final : public ProcessLauncher {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/ErrorDomain.h"
-#include "ports/AudioInput.h"
+#include "core/common/ErrorDomain.h"
+#include "core/ports/AudioInput.h"
 
 // No microphone: not authorised, and every start fails.
 class NullAudioInput final : public AudioInput {

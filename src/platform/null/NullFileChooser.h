@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/FileChooser.h"
+#include "core/ports/FileChooser.h"
 
 // Every choice is cancelled.
 class NullFileChooser final : public FileChooser {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/KeyEventSource.h"
+#include "core/ports/KeyEventSource.h"
 
 // No session keys can be observed: start() refuses.
 class NullKeyEventSource final : public KeyEventSource {

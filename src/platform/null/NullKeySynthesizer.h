@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/ErrorDomain.h"
-#include "ports/KeySynthesizer.h"
+#include "core/common/ErrorDomain.h"
+#include "core/ports/KeySynthesizer.h"
 
 // Nothing can be typed: every key fails, with the reason when one is known, nothing is posted.
 class NullKeySynthesizer final : public KeySynthesizer {

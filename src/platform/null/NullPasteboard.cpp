@@ -1,4 +1,4 @@
-#include "NullPasteboard.h"
+#include "platform/null/NullPasteboard.h"
 
 QCoro::Task<PasteboardSnapshot> NullPasteboard::snapshot(PasteboardSelection selection) {
     if (selection == PasteboardSelection::primary) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/Pasteboard.h"
+#include "core/ports/Pasteboard.h"
 
 // A clipboard of this process only: what is written can be read back, nobody else sees it.
 class NullPasteboard final : public Pasteboard {

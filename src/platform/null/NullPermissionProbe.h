@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/PermissionProbe.h"
+#include "core/ports/PermissionProbe.h"
 
 // Nothing is permitted; the reason says why this desktop is not supported.
 class NullPermissionProbe final : public PermissionProbe {

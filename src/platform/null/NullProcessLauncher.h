@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/ErrorDomain.h"
-#include "ports/ProcessLauncher.h"
+#include "core/common/ErrorDomain.h"
+#include "core/ports/ProcessLauncher.h"
 
 // Starts nothing: every program fails to start.
 class NullProcessLauncher final : public ProcessLauncher {

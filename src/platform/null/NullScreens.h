@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/Screens.h"
+#include "core/ports/Screens.h"
 
 // One full-HD display with the pointer in its middle, so that whatever places windows has a screen
 // to place them on.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/SelectedTextReader.h"
+#include "core/ports/SelectedTextReader.h"
 
 // Nothing is ever selected.
 class NullSelectedTextReader final : public SelectedTextReader {

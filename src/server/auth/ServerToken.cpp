@@ -1,6 +1,6 @@
-#include "ServerToken.h"
+#include "server/auth/ServerToken.h"
 
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "CommandLine.h"
+#include "server/cli/CommandLine.h"
 
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
 
 Result<CommandLine> CommandLine::parse(const std::vector<std::string>& arguments) {
     CommandLine line;

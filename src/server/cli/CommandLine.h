@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/Result.h"
-#include "config/ListenAddress.h"
+#include "core/common/Result.h"
+#include "server/config/ListenAddress.h"
 
 #include <optional>
 #include <string>

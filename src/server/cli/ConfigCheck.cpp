@@ -1,10 +1,10 @@
-#include "ConfigCheck.h"
+#include "server/cli/ConfigCheck.h"
 
 #include "OrlavoVersion.h"
-#include "auth/ServerToken.h"
-#include "engines/SphinxDecoder.h"
-#include "engines/UpstreamClient.h"
-#include "language/DictationModel.h"
+#include "server/auth/ServerToken.h"
+#include "server/engines/SphinxDecoder.h"
+#include "server/engines/UpstreamClient.h"
+#include "server/language/DictationModel.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/ServerConfig.h"
+#include "server/config/ServerConfig.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "ListenAddress.h"
+#include "server/config/ListenAddress.h"
 
 #include <arpa/inet.h>
 #include <charconv>

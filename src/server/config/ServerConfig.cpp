@@ -1,7 +1,7 @@
-#include "ServerConfig.h"
+#include "server/config/ServerConfig.h"
 
-#include "common/ErrorDomain.h"
-#include "common/JsonFields.h"
+#include "core/common/ErrorDomain.h"
+#include "core/common/JsonFields.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ListenAddress.h"
-#include "TranscriptionEngineKind.h"
-#include "common/Result.h"
+#include "core/common/Result.h"
+#include "server/config/ListenAddress.h"
+#include "server/config/TranscriptionEngineKind.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ChatPrompt.h"
-#include "common/Result.h"
+#include "core/common/Result.h"
+#include "server/engines/ChatPrompt.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "ExpectedWords.h"
+#include "server/engines/ExpectedWords.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "LanguageHint.h"
+#include "server/engines/LanguageHint.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "LetterToSound.h"
+#include "server/engines/LetterToSound.h"
 
 #include <array>
 #include <cctype>

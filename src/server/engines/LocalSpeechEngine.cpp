@@ -1,9 +1,9 @@
-#include "LocalSpeechEngine.h"
+#include "server/engines/LocalSpeechEngine.h"
 
-#include "ExpectedWords.h"
-#include "SpeechSegmenter.h"
-#include "language/DictationModel.h"
-#include "service/ServiceError.h"
+#include "server/engines/ExpectedWords.h"
+#include "server/engines/SpeechSegmenter.h"
+#include "server/language/DictationModel.h"
+#include "server/service/ServiceError.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SphinxDecoder.h"
-#include "TranscriptionEngine.h"
+#include "server/engines/SphinxDecoder.h"
+#include "server/engines/TranscriptionEngine.h"
 
 #include <chrono>
 #include <condition_variable>

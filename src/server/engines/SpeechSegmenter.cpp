@@ -1,4 +1,4 @@
-#include "SpeechSegmenter.h"
+#include "server/engines/SpeechSegmenter.h"
 
 #include <algorithm>
 #include <cmath>

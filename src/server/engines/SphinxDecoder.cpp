@@ -1,6 +1,6 @@
-#include "SphinxDecoder.h"
+#include "server/engines/SphinxDecoder.h"
 
-#include "service/ServiceError.h"
+#include "server/service/ServiceError.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ExpectedWords.h"
-#include "common/Result.h"
+#include "core/common/Result.h"
+#include "server/engines/ExpectedWords.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Transcript.h"
-#include "TranscriptionJob.h"
-#include "common/Result.h"
+#include "core/common/Result.h"
+#include "server/engines/Transcript.h"
+#include "server/engines/TranscriptionJob.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LanguageHint.h"
-#include "wav/AudioClip.h"
+#include "server/engines/LanguageHint.h"
+#include "server/wav/AudioClip.h"
 
 #include <functional>
 #include <string>

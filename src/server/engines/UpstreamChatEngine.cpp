@@ -1,6 +1,6 @@
-#include "UpstreamChatEngine.h"
+#include "server/engines/UpstreamChatEngine.h"
 
-#include "service/ServiceError.h"
+#include "server/service/ServiceError.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ChatEngine.h"
-#include "UpstreamClient.h"
+#include "server/engines/ChatEngine.h"
+#include "server/engines/UpstreamClient.h"
 
 #include <memory>
 

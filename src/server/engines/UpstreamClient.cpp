@@ -1,6 +1,6 @@
-#include "UpstreamClient.h"
+#include "server/engines/UpstreamClient.h"
 
-#include "service/ServiceError.h"
+#include "server/service/ServiceError.h"
 
 #include <cstdio>
 #include <curl/curl.h>

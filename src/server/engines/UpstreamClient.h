@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FormPart.h"
-#include "UpstreamReply.h"
-#include "common/Result.h"
+#include "core/common/Result.h"
+#include "server/engines/FormPart.h"
+#include "server/engines/UpstreamReply.h"
 
 #include <memory>
 #include <mutex>

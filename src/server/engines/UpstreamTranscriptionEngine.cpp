@@ -1,7 +1,7 @@
-#include "UpstreamTranscriptionEngine.h"
+#include "server/engines/UpstreamTranscriptionEngine.h"
 
-#include "service/ServiceError.h"
-#include "wav/WavEncoder.h"
+#include "server/service/ServiceError.h"
+#include "server/wav/WavEncoder.h"
 
 #include <nlohmann/json.hpp>
 

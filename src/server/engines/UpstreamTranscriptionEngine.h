@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TranscriptionEngine.h"
-#include "UpstreamClient.h"
+#include "server/engines/TranscriptionEngine.h"
+#include "server/engines/UpstreamClient.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "BoundedTaskQueue.h"
+#include "server/http/BoundedTaskQueue.h"
 
 BoundedTaskQueue::BoundedTaskQueue(std::size_t workers, std::size_t backlog)
     : m_backlog(std::max<std::size_t>(1, backlog)) {

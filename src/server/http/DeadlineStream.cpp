@@ -1,4 +1,4 @@
-#include "DeadlineStream.h"
+#include "server/http/DeadlineStream.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

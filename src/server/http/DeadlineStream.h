@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RequestContext.h"
+#include "server/http/RequestContext.h"
 
 #include <chrono>
 #include <httplib.h>

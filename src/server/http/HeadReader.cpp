@@ -1,7 +1,7 @@
-#include "HeadReader.h"
+#include "server/http/HeadReader.h"
 
-#include "HttpReply.h"
-#include "RequestLog.h"
+#include "server/http/HttpReply.h"
+#include "server/http/RequestLog.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HttpLimits.h"
+#include "server/http/HttpLimits.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "HeaderText.h"
+#include "server/http/HeaderText.h"
 
 #include <cstdint>
 

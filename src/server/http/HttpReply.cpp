@@ -1,4 +1,4 @@
-#include "HttpReply.h"
+#include "server/http/HttpReply.h"
 
 namespace HttpReply {
 

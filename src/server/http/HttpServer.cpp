@@ -1,6 +1,6 @@
-#include "HttpServer.h"
+#include "server/http/HttpServer.h"
 
-#include "DeadlineStream.h"
+#include "server/http/DeadlineStream.h"
 
 #include <array>
 #include <cerrno>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BoundedTaskQueue.h"
-#include "HeadReader.h"
-#include "HttpLimits.h"
-#include "RequestContext.h"
+#include "server/http/BoundedTaskQueue.h"
+#include "server/http/HeadReader.h"
+#include "server/http/HttpLimits.h"
+#include "server/http/RequestContext.h"
 
 #include <httplib.h>
 #include <memory>

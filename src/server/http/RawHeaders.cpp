@@ -1,4 +1,4 @@
-#include "RawHeaders.h"
+#include "server/http/RawHeaders.h"
 
 namespace RawHeaders {
 

@@ -1,4 +1,4 @@
-#include "RequestLog.h"
+#include "server/http/RequestLog.h"
 
 #include <cstdio>
 #include <ctime>

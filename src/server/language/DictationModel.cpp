@@ -1,4 +1,4 @@
-#include "DictationModel.h"
+#include "server/language/DictationModel.h"
 
 #include <filesystem>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "BacktrackGuard.h"
+#include "server/prompts/BacktrackGuard.h"
 
 #include <algorithm>
 #include <map>

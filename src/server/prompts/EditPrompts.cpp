@@ -1,9 +1,9 @@
-#include "EditPrompts.h"
+#include "server/prompts/EditPrompts.h"
 
-#include "model/PolishLevel.h"
-#include "model/PromptPruneLevel.h"
-#include "model/PromptPruneTarget.h"
-#include "service/ServiceError.h"
+#include "core/model/PolishLevel.h"
+#include "core/model/PromptPruneLevel.h"
+#include "core/model/PromptPruneTarget.h"
+#include "server/service/ServiceError.h"
 
 #include <random>
 

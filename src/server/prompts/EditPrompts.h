@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/Result.h"
-#include "engines/ChatPrompt.h"
-#include "wire/PTTEditRequest.h"
+#include "core/common/Result.h"
+#include "core/wire/PTTEditRequest.h"
+#include "server/engines/ChatPrompt.h"
 
 #include <optional>
 #include <string>

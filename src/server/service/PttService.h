@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ServiceEngines.h"
-#include "ServiceSettings.h"
-#include "auth/ServerToken.h"
+#include "server/auth/ServerToken.h"
+#include "server/service/ServiceEngines.h"
+#include "server/service/ServiceSettings.h"
 
 #include <httplib.h>
 #include <string>

@@ -1,4 +1,4 @@
-#include "RequestId.h"
+#include "server/service/RequestId.h"
 
 #include <cstdio>
 #include <random>

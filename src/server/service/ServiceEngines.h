@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engines/ChatEngine.h"
-#include "engines/TranscriptionEngine.h"
+#include "server/engines/ChatEngine.h"
+#include "server/engines/TranscriptionEngine.h"
 
 #include <memory>
 

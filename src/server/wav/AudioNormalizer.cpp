@@ -1,6 +1,6 @@
-#include "AudioNormalizer.h"
+#include "server/wav/AudioNormalizer.h"
 
-#include "service/ServiceError.h"
+#include "server/service/ServiceError.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AudioClip.h"
-#include "PcmAudio.h"
-#include "common/Result.h"
+#include "core/common/Result.h"
+#include "server/wav/AudioClip.h"
+#include "server/wav/PcmAudio.h"
 
 // Brings any parsed PCM or float WAV to the recognisers' format: channels are averaged, the rate
 // is converted with soxr, float samples are clipped to the 16-bit range. Audio that is already

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SampleFormat.h"
+#include "server/wav/SampleFormat.h"
 
 #include <cstddef>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "WavEncoder.h"
+#include "server/wav/WavEncoder.h"
 
 #include <cstdint>
 

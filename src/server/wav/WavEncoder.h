@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioClip.h"
+#include "server/wav/AudioClip.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "WavParser.h"
+#include "server/wav/WavParser.h"
 
-#include "service/ServiceError.h"
+#include "server/service/ServiceError.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PcmAudio.h"
-#include "common/Result.h"
+#include "core/common/Result.h"
+#include "server/wav/PcmAudio.h"
 
 #include <string_view>
 

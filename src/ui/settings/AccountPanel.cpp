@@ -1,11 +1,11 @@
-#include "AccountPanel.h"
+#include "ui/settings/AccountPanel.h"
 
-#include "FeatureSuggestion.h"
-#include "backend/BackendUrl.h"
-#include "backend/IBackendClient.h"
-#include "dictation/PTTAppState.h"
-#include "settings/KeychainService.h"
-#include "update/UpdateService.h"
+#include "core/backend/BackendUrl.h"
+#include "core/backend/IBackendClient.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/settings/KeychainService.h"
+#include "core/update/UpdateService.h"
+#include "ui/settings/FeatureSuggestion.h"
 
 namespace {
 

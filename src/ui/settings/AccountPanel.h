@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ports/Scheduler.h"
-#include "update/UpdateService.h"
+#include "core/ports/Scheduler.h"
+#include "core/update/UpdateService.h"
 
 #include <QCoroTask>
 #include <QObject>

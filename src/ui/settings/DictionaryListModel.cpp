@@ -1,6 +1,6 @@
-#include "DictionaryListModel.h"
+#include "ui/settings/DictionaryListModel.h"
 
-#include "dictation/PTTAppState.h"
+#include "core/dictation/PTTAppState.h"
 
 DictionaryListModel::DictionaryListModel(PTTAppState& controller, QObject* parent)
     : QAbstractListModel(parent)

@@ -1,4 +1,4 @@
-#include "FeatureSuggestion.h"
+#include "ui/settings/FeatureSuggestion.h"
 
 #include <QFile>
 #include <QStringList>

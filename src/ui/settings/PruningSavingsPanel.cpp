@@ -1,7 +1,7 @@
-#include "PruningSavingsPanel.h"
+#include "ui/settings/PruningSavingsPanel.h"
 
-#include "ports/Clock.h"
-#include "storage/LocalDatabase.h"
+#include "core/ports/Clock.h"
+#include "core/storage/LocalDatabase.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/PruningStatsSummary.h"
+#include "core/model/PruningStatsSummary.h"
 
 #include <QDateTime>
 #include <QObject>

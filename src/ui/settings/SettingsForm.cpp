@@ -1,9 +1,9 @@
-#include "SettingsForm.h"
+#include "ui/settings/SettingsForm.h"
 
-#include "dictation/PTTAppState.h"
-#include "files/FileBookmark.h"
-#include "model/EnumTraits.h"
-#include "notes/INotesService.h"
+#include "core/dictation/PTTAppState.h"
+#include "core/files/FileBookmark.h"
+#include "core/model/EnumTraits.h"
+#include "core/notes/INotesService.h"
 
 namespace {
 

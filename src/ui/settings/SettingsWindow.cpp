@@ -1,10 +1,10 @@
-#include "SettingsWindow.h"
+#include "ui/settings/SettingsWindow.h"
 
-#include "DictionaryListModel.h"
-#include "PruningSavingsPanel.h"
-#include "SettingsForm.h"
-#include "SnippetListModel.h"
-#include "dictation/PTTAppState.h"
+#include "core/dictation/PTTAppState.h"
+#include "ui/settings/DictionaryListModel.h"
+#include "ui/settings/PruningSavingsPanel.h"
+#include "ui/settings/SettingsForm.h"
+#include "ui/settings/SnippetListModel.h"
 
 #include <QPointer>
 #include <QQuickItem>

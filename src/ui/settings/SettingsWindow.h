@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AccountPanel.h"
+#include "ui/settings/AccountPanel.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "SnippetListModel.h"
+#include "ui/settings/SnippetListModel.h"
 
-#include "dictation/PTTAppState.h"
+#include "core/dictation/PTTAppState.h"
 
 SnippetListModel::SnippetListModel(PTTAppState& controller, QObject* parent)
     : QAbstractListModel(parent)

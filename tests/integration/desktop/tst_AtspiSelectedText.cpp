@@ -1,8 +1,8 @@
 #include "DesktopTestSupport.h"
-#include "atspi/AtspiSelectedTextReader.h"
-#include "paste/PasteService.h"
-#include "x11/X11ConnectionProvider.h"
-#include "x11/X11Properties.h"
+#include "core/paste/PasteService.h"
+#include "platform/linux/atspi/AtspiSelectedTextReader.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
+#include "platform/linux/x11/X11Properties.h"
 
 #include <QCoroTask>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "DesktopTestSupport.h"
-#include "PlatformFactory.h"
-#include "pulse/PulseAudioInput.h"
-#include "sound/CanberraSoundPlayer.h"
-#include "time/SystemClock.h"
+#include "core/time/SystemClock.h"
+#include "platform/PlatformFactory.h"
+#include "platform/linux/pulse/PulseAudioInput.h"
+#include "platform/linux/sound/CanberraSoundPlayer.h"
 
 #include <QCoroTask>
 #include <QTest>

@@ -2,19 +2,19 @@
 // against the real X server and clipboard; the microphone's path is in tst_PulseAudioInput and the
 // end-to-end test.
 #include "DesktopTestSupport.h"
-#include "atspi/AtspiSelectedTextReader.h"
-#include "hotkey/HotkeyMonitor.h"
-#include "hotkey/KeyCodes.h"
-#include "input/SyntheticKeyLedger.h"
-#include "paste/PasteService.h"
-#include "qt/QtClipboardPasteboard.h"
-#include "time/QtScheduler.h"
-#include "x11/X11ClipboardReader.h"
-#include "x11/X11ConnectionProvider.h"
-#include "x11/X11FrontApplication.h"
-#include "x11/X11KeyEventSource.h"
-#include "x11/X11Properties.h"
-#include "x11/XTestKeySynthesizer.h"
+#include "core/hotkey/HotkeyMonitor.h"
+#include "core/hotkey/KeyCodes.h"
+#include "core/paste/PasteService.h"
+#include "core/time/QtScheduler.h"
+#include "platform/linux/atspi/AtspiSelectedTextReader.h"
+#include "platform/linux/input/SyntheticKeyLedger.h"
+#include "platform/linux/qt/QtClipboardPasteboard.h"
+#include "platform/linux/x11/X11ClipboardReader.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
+#include "platform/linux/x11/X11FrontApplication.h"
+#include "platform/linux/x11/X11KeyEventSource.h"
+#include "platform/linux/x11/X11Properties.h"
+#include "platform/linux/x11/XTestKeySynthesizer.h"
 
 #include <QBuffer>
 #include <QCoroTask>

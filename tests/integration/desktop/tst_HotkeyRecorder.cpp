@@ -1,9 +1,9 @@
 // The shortcut recorder in a real window on the headless desktop, fed by XTest keys from another
 // client: what each key combination records, shows and lets through to the window.
 #include "DesktopTestSupport.h"
-#include "HotkeyRecorder.h"
-#include "ThemeIcons.h"
-#include "input/XkbWindowKeyTranslator.h"
+#include "platform/linux/input/XkbWindowKeyTranslator.h"
+#include "ui/HotkeyRecorder.h"
+#include "ui/ThemeIcons.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>

@@ -1,5 +1,5 @@
 #include "DesktopTestSupport.h"
-#include "pulse/PulseAudioInput.h"
+#include "platform/linux/pulse/PulseAudioInput.h"
 
 #include <QCoroTask>
 #include <QTemporaryDir>

@@ -2,8 +2,8 @@
 // offers, and that an owner who is slow or never answers neither blocks the event loop nor
 // loses what arrived in time.
 #include "DesktopTestSupport.h"
-#include "x11/X11ClipboardReader.h"
-#include "x11/X11ConnectionProvider.h"
+#include "platform/linux/x11/X11ClipboardReader.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
 
 #include <QCoroTask>
 #include <QMutex>

@@ -1,7 +1,7 @@
 #include "DesktopTestSupport.h"
 #include "TemporaryEnvironment.h"
-#include "x11/X11ConnectionProvider.h"
-#include "x11/X11FrontApplication.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
+#include "platform/linux/x11/X11FrontApplication.h"
 
 #include <QTest>
 

@@ -1,11 +1,11 @@
 #include "../../unit/KeyEventText.h"
 #include "DesktopTestSupport.h"
-#include "hotkey/KeyCodes.h"
-#include "input/SyntheticKeyLedger.h"
-#include "time/SystemClock.h"
-#include "x11/X11ConnectionProvider.h"
-#include "x11/X11KeyEventSource.h"
-#include "x11/XTestKeySynthesizer.h"
+#include "core/hotkey/KeyCodes.h"
+#include "core/time/SystemClock.h"
+#include "platform/linux/input/SyntheticKeyLedger.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
+#include "platform/linux/x11/X11KeyEventSource.h"
+#include "platform/linux/x11/XTestKeySynthesizer.h"
 
 #include <QTest>
 

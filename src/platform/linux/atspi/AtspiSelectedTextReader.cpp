@@ -1,4 +1,4 @@
-#include "AtspiSelectedTextReader.h"
+#include "platform/linux/atspi/AtspiSelectedTextReader.h"
 
 #include <QCoroDBusPendingCall>
 #include <QDBusArgument>

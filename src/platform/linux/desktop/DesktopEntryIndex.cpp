@@ -1,4 +1,4 @@
-#include "DesktopEntryIndex.h"
+#include "platform/linux/desktop/DesktopEntryIndex.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,8 +1,8 @@
-#include "EvdevKeyEventSource.h"
+#include "platform/linux/evdev/EvdevKeyEventSource.h"
 
-#include "EvdevDeviceAccess.h"
-#include "EvdevKeyboardFinder.h"
-#include "input/LinuxKeyTable.h"
+#include "platform/linux/evdev/EvdevDeviceAccess.h"
+#include "platform/linux/evdev/EvdevKeyboardFinder.h"
+#include "platform/linux/input/LinuxKeyTable.h"
 
 #include <QFileSystemWatcher>
 #include <QScopedValueRollback>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "EvdevKeyboardFinder.h"
-#include "input/EventTimeMapper.h"
-#include "input/KeyEventTranslator.h"
-#include "input/UniqueFd.h"
-#include "ports/Clock.h"
-#include "ports/KeyEventSource.h"
+#include "core/ports/Clock.h"
+#include "core/ports/KeyEventSource.h"
+#include "platform/linux/evdev/EvdevKeyboardFinder.h"
+#include "platform/linux/input/EventTimeMapper.h"
+#include "platform/linux/input/KeyEventTranslator.h"
+#include "platform/linux/input/UniqueFd.h"
 
 #include <QByteArray>
 #include <QString>

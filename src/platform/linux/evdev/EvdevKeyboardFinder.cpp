@@ -1,6 +1,6 @@
-#include "EvdevKeyboardFinder.h"
+#include "platform/linux/evdev/EvdevKeyboardFinder.h"
 
-#include "EvdevDeviceAccess.h"
+#include "platform/linux/evdev/EvdevDeviceAccess.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "input/UniqueFd.h"
+#include "platform/linux/input/UniqueFd.h"
 
 #include <QString>
 

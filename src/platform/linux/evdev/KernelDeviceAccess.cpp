@@ -1,4 +1,4 @@
-#include "KernelDeviceAccess.h"
+#include "platform/linux/evdev/KernelDeviceAccess.h"
 
 #include <QFile>
 

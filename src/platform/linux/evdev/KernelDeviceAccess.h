@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EvdevDeviceAccess.h"
+#include "platform/linux/evdev/EvdevDeviceAccess.h"
 
 // The kernel's input devices: open(2), then EVIOCGNAME, EVIOCGBIT, EVIOCGKEY and EVIOCGLED.
 class KernelDeviceAccess final : public EvdevDeviceAccess {

@@ -1,4 +1,4 @@
-#include "EventTimeMapper.h"
+#include "platform/linux/input/EventTimeMapper.h"
 
 #include <algorithm>
 

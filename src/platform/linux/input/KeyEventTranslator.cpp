@@ -1,7 +1,7 @@
-#include "KeyEventTranslator.h"
+#include "platform/linux/input/KeyEventTranslator.h"
 
-#include "LinuxKeyTable.h"
-#include "hotkey/KeyCodes.h"
+#include "core/hotkey/KeyCodes.h"
+#include "platform/linux/input/LinuxKeyTable.h"
 
 #include <array>
 #include <linux/input-event-codes.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/KeyEventSource.h"
+#include "core/ports/KeyEventSource.h"
 
 #include <bitset>
 #include <optional>

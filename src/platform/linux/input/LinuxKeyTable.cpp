@@ -1,6 +1,6 @@
-#include "LinuxKeyTable.h"
+#include "platform/linux/input/LinuxKeyTable.h"
 
-#include "hotkey/KeyCodes.h"
+#include "core/hotkey/KeyCodes.h"
 
 #include <linux/input-event-codes.h>
 

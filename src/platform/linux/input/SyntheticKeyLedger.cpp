@@ -1,4 +1,4 @@
-#include "SyntheticKeyLedger.h"
+#include "platform/linux/input/SyntheticKeyLedger.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "XkbWindowKeyTranslator.h"
+#include "platform/linux/input/XkbWindowKeyTranslator.h"
 
 namespace {
 

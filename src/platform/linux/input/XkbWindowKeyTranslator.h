@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KeyEventTranslator.h"
-#include "ports/WindowKeyTranslator.h"
+#include "core/ports/WindowKeyTranslator.h"
+#include "platform/linux/input/KeyEventTranslator.h"
 
 // The key events of our own windows on X11 and Wayland, where Qt reports the XKB key code (the
 // evdev code plus 8) as the native scan code. The same table and translator as the session-wide

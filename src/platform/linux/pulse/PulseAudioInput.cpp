@@ -1,7 +1,7 @@
-#include "PulseAudioInput.h"
+#include "platform/linux/pulse/PulseAudioInput.h"
 
-#include "async/PendingValue.h"
-#include "common/ErrorDomain.h"
+#include "core/common/ErrorDomain.h"
+#include "platform/linux/async/PendingValue.h"
 
 #include <QTimer>
 

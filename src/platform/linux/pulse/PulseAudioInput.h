@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/AudioInput.h"
+#include "core/ports/AudioInput.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "QtClipboardPasteboard.h"
+#include "platform/linux/qt/QtClipboardPasteboard.h"
 
-#include "x11/X11ClipboardReader.h"
+#include "platform/linux/x11/X11ClipboardReader.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

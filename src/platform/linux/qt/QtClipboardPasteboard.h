@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/Pasteboard.h"
+#include "core/ports/Pasteboard.h"
 
 #include <memory>
 

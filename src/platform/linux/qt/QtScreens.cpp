@@ -1,4 +1,4 @@
-#include "QtScreens.h"
+#include "platform/linux/qt/QtScreens.h"
 
 #include <QCursor>
 #include <QGuiApplication>

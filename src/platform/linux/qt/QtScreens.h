@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/Screens.h"
+#include "core/ports/Screens.h"
 
 // The displays as Qt knows them. No Linux display reports a camera notch: the notch fields stay 0.
 // Needs a QGuiApplication.

@@ -1,4 +1,4 @@
-#include "DesktopSession.h"
+#include "platform/linux/session/DesktopSession.h"
 
 #include <QtGlobal>
 

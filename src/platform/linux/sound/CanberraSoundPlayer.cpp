@@ -1,4 +1,4 @@
-#include "CanberraSoundPlayer.h"
+#include "platform/linux/sound/CanberraSoundPlayer.h"
 
 #include <canberra.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/SoundPlayer.h"
+#include "core/ports/SoundPlayer.h"
 
 #include <QString>
 

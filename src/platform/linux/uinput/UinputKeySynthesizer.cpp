@@ -1,8 +1,8 @@
-#include "UinputKeySynthesizer.h"
+#include "platform/linux/uinput/UinputKeySynthesizer.h"
 
-#include "common/ErrorDomain.h"
-#include "hotkey/KeyCodes.h"
-#include "input/LinuxKeyTable.h"
+#include "core/common/ErrorDomain.h"
+#include "core/hotkey/KeyCodes.h"
+#include "platform/linux/input/LinuxKeyTable.h"
 
 #include <QFile>
 

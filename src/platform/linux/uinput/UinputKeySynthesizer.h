@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/Result.h"
-#include "input/UniqueFd.h"
-#include "ports/KeySynthesizer.h"
+#include "core/common/Result.h"
+#include "core/ports/KeySynthesizer.h"
+#include "platform/linux/input/UniqueFd.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "WaylandPermissionProbe.h"
+#include "platform/linux/wayland/WaylandPermissionProbe.h"
 
-#include "ports/AudioInput.h"
+#include "core/ports/AudioInput.h"
 
 WaylandPermissionProbe::WaylandPermissionProbe(std::optional<QString> keyboardProblem,
                                                std::optional<QString> typingProblem,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/PermissionProbe.h"
+#include "core/ports/PermissionProbe.h"
 
 class AudioInput;
 

@@ -1,8 +1,8 @@
-#include "X11ClipboardReader.h"
+#include "platform/linux/x11/X11ClipboardReader.h"
 
-#include "X11Connection.h"
-#include "X11ConnectionProvider.h"
-#include "X11Properties.h"
+#include "platform/linux/x11/X11Connection.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
+#include "platform/linux/x11/X11Properties.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

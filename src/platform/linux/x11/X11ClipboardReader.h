@@ -1,7 +1,7 @@
 #pragma once
 
-#include "async/PendingValue.h"
-#include "ports/Pasteboard.h"
+#include "core/ports/Pasteboard.h"
+#include "platform/linux/async/PendingValue.h"
 
 #include <QCoroTask>
 #include <QStringList>

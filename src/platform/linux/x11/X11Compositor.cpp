@@ -1,6 +1,6 @@
-#include "X11Compositor.h"
+#include "platform/linux/x11/X11Compositor.h"
 
-#include "X11ConnectionProvider.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
 
 #include <X11/Xlib.h>
 #include <string>

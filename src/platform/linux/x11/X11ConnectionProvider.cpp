@@ -1,4 +1,4 @@
-#include "X11ConnectionProvider.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
 
 X11ConnectionProvider::~X11ConnectionProvider() = default;
 

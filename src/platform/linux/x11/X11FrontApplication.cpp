@@ -1,9 +1,9 @@
-#include "X11FrontApplication.h"
+#include "platform/linux/x11/X11FrontApplication.h"
 
-#include "X11Connection.h"
-#include "X11ConnectionProvider.h"
-#include "X11Properties.h"
-#include "desktop/DesktopEntryIndex.h"
+#include "platform/linux/desktop/DesktopEntryIndex.h"
+#include "platform/linux/x11/X11Connection.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
+#include "platform/linux/x11/X11Properties.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/FrontApplication.h"
+#include "core/ports/FrontApplication.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
-#include "X11KeyEventSource.h"
+#include "platform/linux/x11/X11KeyEventSource.h"
 
-#include "X11Connection.h"
-#include "input/LinuxKeyTable.h"
-#include "input/SyntheticKeyLedger.h"
+#include "platform/linux/input/LinuxKeyTable.h"
+#include "platform/linux/input/SyntheticKeyLedger.h"
+#include "platform/linux/x11/X11Connection.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "input/EventTimeMapper.h"
-#include "input/KeyEventTranslator.h"
-#include "ports/Clock.h"
-#include "ports/KeyEventSource.h"
+#include "core/ports/Clock.h"
+#include "core/ports/KeyEventSource.h"
+#include "platform/linux/input/EventTimeMapper.h"
+#include "platform/linux/input/KeyEventTranslator.h"
 
 #include <QSet>
 #include <QString>

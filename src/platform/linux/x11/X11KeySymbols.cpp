@@ -1,4 +1,4 @@
-#include "X11KeySymbols.h"
+#include "platform/linux/x11/X11KeySymbols.h"
 
 #include <X11/keysym.h>
 

@@ -1,4 +1,4 @@
-#include "X11KeyboardAccessCheck.h"
+#include "platform/linux/x11/X11KeyboardAccessCheck.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>

@@ -1,8 +1,8 @@
-#include "X11PermissionProbe.h"
+#include "platform/linux/x11/X11PermissionProbe.h"
 
-#include "X11Connection.h"
-#include "X11ConnectionProvider.h"
-#include "ports/AudioInput.h"
+#include "core/ports/AudioInput.h"
+#include "platform/linux/x11/X11Connection.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "async/PendingValue.h"
-#include "ports/PermissionProbe.h"
+#include "core/ports/PermissionProbe.h"
+#include "platform/linux/async/PendingValue.h"
 
 #include <QObject>
 #include <QThreadPool>

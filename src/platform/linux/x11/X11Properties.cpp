@@ -1,6 +1,6 @@
-#include "X11Properties.h"
+#include "platform/linux/x11/X11Properties.h"
 
-#include "X11ConnectionProvider.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "X11Connection.h"
+#include "platform/linux/x11/X11Connection.h"
 
 class X11ConnectionProvider;
 

@@ -1,12 +1,12 @@
-#include "XTestKeySynthesizer.h"
+#include "platform/linux/x11/XTestKeySynthesizer.h"
 
-#include "X11Connection.h"
-#include "X11ConnectionProvider.h"
-#include "X11KeySymbols.h"
-#include "common/ErrorDomain.h"
-#include "hotkey/KeyCodes.h"
-#include "input/LinuxKeyTable.h"
-#include "input/SyntheticKeyLedger.h"
+#include "core/common/ErrorDomain.h"
+#include "core/hotkey/KeyCodes.h"
+#include "platform/linux/input/LinuxKeyTable.h"
+#include "platform/linux/input/SyntheticKeyLedger.h"
+#include "platform/linux/x11/X11Connection.h"
+#include "platform/linux/x11/X11ConnectionProvider.h"
+#include "platform/linux/x11/X11KeySymbols.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>

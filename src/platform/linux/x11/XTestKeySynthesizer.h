@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ports/Clock.h"
-#include "ports/KeySynthesizer.h"
+#include "core/ports/Clock.h"
+#include "core/ports/KeySynthesizer.h"
 
 #include <memory>
 
