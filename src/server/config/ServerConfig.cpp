@@ -1,5 +1,6 @@
 #include "server/config/ServerConfig.h"
 
+#include "core/backend/UpstreamAddress.h"
 #include "core/common/ErrorDomain.h"
 #include "core/common/JsonFields.h"
 
@@ -33,18 +34,6 @@ const char* const knownKeys[] = {"listen",
                                  "maxEditBytes",
                                  "requestTimeoutSeconds",
                                  "workers"};
-
-// The host of an http(s) URL, without credentials, port or brackets.
-std::string urlHost(const std::string& url) {
-    const auto scheme = url.find("://");
-    const std::size_t start = scheme == std::string::npos ? 0 : scheme + 3;
-    std::string authority = url.substr(start, url.find_first_of("/?#", start) - start);
-    authority = authority.substr(authority.rfind('@') == std::string::npos ? 0 : authority.rfind('@') + 1);
-    if (!authority.empty() && authority.front() == '[') {
-        return authority.substr(1, authority.find(']') - 1);
-    }
-    return authority.substr(0, authority.find(':'));
-}
 
 // A key in a file that others can read is no longer a secret: the file is made the owner's
 // alone, or the configuration is refused.
@@ -229,21 +218,15 @@ Result<ServerConfig> ServerConfig::load(const QString& path, const Environment& 
     while (!config.upstreamUrl.empty() && config.upstreamUrl.back() == '/') {
         config.upstreamUrl.pop_back();
     }
-    if (config.hasUpstream() && config.upstreamUrl.rfind("http://", 0) != 0 &&
-        config.upstreamUrl.rfind("https://", 0) != 0) {
-        return configError(path, QStringLiteral("the upstream URL must start with http:// or https://"));
-    }
     for (const char c : config.upstreamUrl + config.upstreamKey + config.transcribeModel + config.editModel) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
             return configError(path, QStringLiteral("the upstream settings hold a control character"));
         }
     }
-    if (!config.upstreamKey.empty() && config.upstreamUrl.rfind("http://", 0) == 0) {
-        const std::string host = urlHost(config.upstreamUrl);
-        if (!ListenAddress{host, 0}.isLoopback()) {
-            return configError(path, QStringLiteral("the upstream key would travel unencrypted to %1: use an "
-                                                    "https:// upstream URL")
-                                         .arg(QString::fromStdString(host)));
+    if (config.hasUpstream()) {
+        if (auto problem = UpstreamAddress::problem(QString::fromStdString(config.upstreamUrl),
+                                                    !config.upstreamKey.empty())) {
+            return configError(path, *problem);
         }
     }
     if (config.token) {
