@@ -37,6 +37,7 @@ public:
     int port() const { return m_port; }
     std::string token() const;
     QString tokenFile() const { return m_home.filePath(QStringLiteral("Kestrov/server-token")); }
+    QString configFile() const { return m_home.filePath(QStringLiteral("Kestrov/server.json")); }
     QByteArray log() const;
     qint64 processId() const { return m_process.processId(); }
     // Resident memory from /proc, in kilobytes.

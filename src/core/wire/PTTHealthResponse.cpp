@@ -11,6 +11,12 @@ QByteArray PTTHealthResponse::toJson() const {
     object["groqConfigured"] = groqConfigured;
     object["authConfigured"] = authConfigured;
     object["version"] = version.toStdString();
+    if (engine) {
+        object["engine"] = engine->toStdString();
+    }
+    if (upstreamHost) {
+        object["upstreamHost"] = upstreamHost->toStdString();
+    }
     return QByteArray::fromStdString(object.dump());
 }
 
@@ -37,6 +43,13 @@ Result<PTTHealthResponse> PTTHealthResponse::fromJson(const QByteArray& json) {
             return text.error();
         }
         *field = std::move(text).value();
+    }
+    // Descriptive only: a value of another type is ignored like an unknown key, not a failed check.
+    for (auto [key, field] :
+         {std::pair{"engine", &response.engine}, std::pair{"upstreamHost", &response.upstreamHost}}) {
+        if (auto text = JsonFields::optionalString(object, key); text && text->ok()) {
+            *field = text->value();
+        }
     }
     return response;
 }

@@ -7,11 +7,10 @@
 #include "server/auth/ServerToken.h"
 #include "server/cli/ConfigCheck.h"
 #include "server/config/ServerConfig.h"
-#include "server/engines/LocalSpeechEngine.h"
-#include "server/engines/UpstreamChatEngine.h"
-#include "server/engines/UpstreamTranscriptionEngine.h"
 #include "server/http/HttpServer.h"
+#include "server/service/EngineFactory.h"
 #include "server/service/PttService.h"
+#include "server/service/ServiceReloader.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,6 +22,7 @@
 #include <cstdio>
 #include <ctime>
 #include <curl/curl.h>
+#include <functional>
 #include <thread>
 
 namespace ServerProgram {
@@ -44,42 +44,13 @@ Result<ServerToken> resolveToken(const ServerConfig& config) {
     return ServerToken::loadOrCreate(AppPaths::serverTokenFile());
 }
 
-Result<ServiceEngines> buildEngines(const ServerConfig& config) {
-    ServiceEngines engines;
-    std::shared_ptr<UpstreamClient> upstream;
-    if (config.hasUpstream()) {
-        upstream = std::make_shared<UpstreamClient>(config.upstreamUrl, config.upstreamKey,
-                                                    config.upstreamTimeoutSeconds);
-    }
-    std::shared_ptr<TranscriptionEngine> upstreamTranscription;
-    if (upstream && config.hasUpstreamTranscription()) {
-        upstreamTranscription =
-            std::make_shared<UpstreamTranscriptionEngine>(upstream, config.transcribeModel);
-    }
-    if (config.engine == TranscriptionEngineKind::local) {
-        auto local = LocalSpeechEngine::create(
-            config.localModelDirectory, config.decoderCount(),
-            std::chrono::milliseconds(std::llround(config.decoderWaitSeconds * 1000)));
-        if (!local) {
-            return local.error();
-        }
-        engines.transcription = std::move(local).value();
-    } else {
-        engines.transcription = upstreamTranscription;
-    }
-    engines.otherLanguages = upstreamTranscription;
-    if (upstream && config.hasChatEngine()) {
-        engines.chat = std::make_shared<UpstreamChatEngine>(upstream, config.editModel);
-    }
-    return engines;
-}
-
-// SIGINT and SIGTERM are blocked in every thread and taken here, so a handler never runs in the
-// middle of a request and stopping is an ordinary call.
+// SIGINT, SIGTERM and SIGHUP are blocked in every thread and taken here, so a handler never runs
+// in the middle of a request and stopping or reloading is an ordinary call.
 class SignalWatcher final {
 public:
-    explicit SignalWatcher(HttpServer& server)
-        : m_thread([this, &server] { watch(server); }) {}
+    SignalWatcher(HttpServer& server, std::function<void()> reload)
+        : m_reload(std::move(reload))
+        , m_thread([this, &server] { watch(server); }) {}
     ~SignalWatcher() {
         m_done = true;
         m_thread.join();
@@ -87,24 +58,30 @@ public:
     SignalWatcher(const SignalWatcher&) = delete;
     SignalWatcher& operator=(const SignalWatcher&) = delete;
 
+    static sigset_t watchedSignals() {
+        sigset_t watched;
+        sigemptyset(&watched);
+        sigaddset(&watched, SIGINT);
+        sigaddset(&watched, SIGTERM);
+        sigaddset(&watched, SIGHUP);
+        return watched;
+    }
+
     static void blockInThisThread() {
-        sigset_t stopSignals;
-        sigemptyset(&stopSignals);
-        sigaddset(&stopSignals, SIGINT);
-        sigaddset(&stopSignals, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+        const sigset_t watched = watchedSignals();
+        pthread_sigmask(SIG_BLOCK, &watched, nullptr);
         std::signal(SIGPIPE, SIG_IGN);
     }
 
 private:
     void watch(HttpServer& server) {
-        sigset_t stopSignals;
-        sigemptyset(&stopSignals);
-        sigaddset(&stopSignals, SIGINT);
-        sigaddset(&stopSignals, SIGTERM);
+        const sigset_t watched = watchedSignals();
         const timespec slice{0, 200'000'000};
         while (!m_done) {
-            if (sigtimedwait(&stopSignals, nullptr, &slice) > 0) {
+            const int caught = sigtimedwait(&watched, nullptr, &slice);
+            if (caught == SIGHUP) {
+                m_reload(); // it logs what it did
+            } else if (caught > 0) {
                 say("stopping");
                 // A stop before the accept loop runs would be lost and the server would go on
                 // serving; wait for the loop (or for the end, when it could not start).
@@ -117,6 +94,7 @@ private:
         }
     }
 
+    std::function<void()> m_reload;
     std::atomic<bool> m_done{false};
     std::thread m_thread;
 };
@@ -173,7 +151,7 @@ int run(const CommandLine& commandLine) {
         say(token.error().description.toStdString());
         return 1;
     }
-    auto engines = buildEngines(config);
+    auto engines = EngineFactory::build(config);
     if (!engines) {
         say(engines.error().description.toStdString());
         return 1;
@@ -193,10 +171,11 @@ int run(const CommandLine& commandLine) {
     settings.maxAudioSeconds = double(config.maxAudioBytes) / 32000.0;
     settings.maxEditBytes = config.maxEditBytes;
     settings.requestTimeout = limits.requestTimeout;
-    settings.upstreamConfigured = config.hasUpstream();
     settings.version = ORLAVO_VERSION;
     PttService service(std::move(settings), std::move(token).value(), std::move(engines).value());
     service.install(server);
+    ServiceReloader reloader(configFile, ServerConfig::processEnvironment(), config, service.engines(), say);
+    service.setReload([&reloader] { return reloader.reload(); });
 
     std::string bindError;
     const int port = server.bindTo(config.listen.host, config.listen.port, &bindError);
@@ -215,7 +194,7 @@ int run(const CommandLine& commandLine) {
     say("listening on " + bound.toString());
     writeServedAddress(bound);
 
-    SignalWatcher watcher(server);
+    SignalWatcher watcher(server, [&reloader] { (void)reloader.reload(); });
     const bool served = server.listen_after_bind();
     curl_global_cleanup();
     return served ? 0 : 1;

@@ -32,6 +32,7 @@ using HandlerResponse = httplib::Server::HandlerResponse;
 constexpr std::string_view healthPath = "/v1/ptt/health";
 constexpr std::string_view transcribePath = "/v1/ptt/transcribe";
 constexpr std::string_view editPath = "/v1/ptt/edit";
+constexpr std::string_view reloadPath = "/v1/ptt/reload";
 
 constexpr std::array userTextHeaders{"x-ptt-filename", "x-ptt-language-hint", "x-ptt-prompt"};
 
@@ -133,6 +134,7 @@ void PttService::install(HttpServer& server) {
                 [this](const Request& request, Response& response, const httplib::ContentReader& reader) {
                     edit(request, response, reader);
                 });
+    server.Post(std::string(reloadPath), [this](const Request&, Response& response) { reload(response); });
     server.set_error_handler(httplib::Server::HandlerWithResponse(
         [timeout = m_settings.requestTimeout](const Request&, Response& response) {
             if (!response.body.empty()) {
@@ -176,7 +178,8 @@ HandlerResponse PttService::screen(const Request& request, Response& response) c
 
     const std::string_view path = request.path;
     const bool isHealth = path == healthPath;
-    if (!isHealth && path != transcribePath && path != editPath) {
+    const bool isReload = path == reloadPath;
+    if (!isHealth && !isReload && path != transcribePath && path != editPath) {
         return refuse(404, "no such endpoint: " + std::string(path.substr(0, 80)));
     }
     const bool methodAllowed =
@@ -191,6 +194,9 @@ HandlerResponse PttService::screen(const Request& request, Response& response) c
     if (!m_token.acceptsAuthorization(rawHeader("Authorization"))) {
         response.set_header("WWW-Authenticate", "Bearer");
         return refuse(401, "unauthorized: missing or invalid bearer token");
+    }
+    if (isReload) {
+        return pending ? refuse(400, "a reload takes no body") : HandlerResponse::Unhandled;
     }
 
     const std::string encoding = lowered(request.get_header_value("Content-Encoding"));
@@ -238,9 +244,26 @@ HandlerResponse PttService::screen(const Request& request, Response& response) c
 }
 
 void PttService::health(const Request&, Response& response) const {
-    const PTTHealthResponse health{true, QString::fromUtf8(serviceName), m_settings.upstreamConfigured, true,
-                                   QString::fromStdString(m_settings.version)};
+    const auto engines = m_engines.current();
+    PTTHealthResponse health{true, QString::fromUtf8(serviceName), !engines->upstreamHost.empty(), true,
+                             QString::fromStdString(m_settings.version)};
+    health.engine = QString::fromUtf8(engineName(engines->kind));
+    if (!engines->upstreamHost.empty()) {
+        health.upstreamHost = QString::fromStdString(engines->upstreamHost);
+    }
     HttpReply::json(response, 200, health.toJson().toStdString());
+}
+
+void PttService::reload(Response& response) const {
+    if (!m_reload) {
+        HttpReply::text(response, 501, "this server cannot reload its configuration");
+        return;
+    }
+    if (const auto reloaded = m_reload(); !reloaded) {
+        fail(response, reloaded.error());
+        return;
+    }
+    health(Request(), response);
 }
 
 bool PttService::readBody(const Request& request, Response& response, const httplib::ContentReader& reader,
@@ -308,8 +331,10 @@ void PttService::transcribe(const Request& request, Response& response,
     const LanguageHint language = LanguageHint::parse(rawHeader("x-ptt-language-hint"));
     // The offline recogniser would answer English words for any speech, so other languages go
     // upstream or nowhere.
+    // Taken once: a reload meanwhile does not change the engine this transcription runs on.
+    const auto engines = m_engines.current();
     TranscriptionEngine* engine =
-        language.suitsEnglishOnly() ? m_engines.transcription.get() : m_engines.otherLanguages.get();
+        language.suitsEnglishOnly() ? engines->transcription.get() : engines->otherLanguages.get();
     if (!engine) {
         HttpReply::text(response, 422,
                         "the language \"" + language.text().substr(0, 40) +
@@ -357,7 +382,8 @@ void PttService::edit(const Request& request, Response& response,
         fail(response, prompt.error());
         return;
     }
-    if (!m_engines.chat) {
+    const auto engines = m_engines.current();
+    if (!engines->chat) {
         // Not a passing condition, so not a 503: nothing will change until the server is configured.
         HttpReply::text(
             response, 501,
@@ -365,7 +391,7 @@ void PttService::edit(const Request& request, Response& response,
             "upstreamUrl in server.json");
         return;
     }
-    const auto edited = m_engines.chat->complete(prompt.value());
+    const auto edited = engines->chat->complete(prompt.value());
     if (!edited) {
         fail(response, edited.error());
         return;

@@ -1,15 +1,17 @@
 #pragma once
 
 #include "server/auth/ServerToken.h"
-#include "server/service/ServiceEngines.h"
+#include "server/service/LiveEngines.h"
 #include "server/service/ServiceSettings.h"
 
+#include <functional>
 #include <httplib.h>
 #include <string>
 
 class HttpServer;
 
-// The three routes of the dictation service. Everything that can be judged from the request line
+// The routes of the dictation service: health, transcribe, edit, and reload (which applies the
+// configuration file again, when a reload is set). Everything that can be judged from the request line
 // and headers (route, method, token, sizes, header text) is judged before a byte of the body is
 // read, so a refused upload costs nothing; bodies are then read within their limit, parsed, and
 // only well-formed requests reach an engine.
@@ -23,6 +25,10 @@ public:
     // must not outlive this service.
     void install(HttpServer& server);
 
+    LiveEngines& engines() { return m_engines; }
+    // What POST /v1/ptt/reload runs; without one, the route answers 501. Set before serving.
+    void setReload(std::function<Result<void>()> reload) { m_reload = std::move(reload); }
+
     static constexpr const char* serviceName = "orlavo-server";
 
 private:
@@ -33,11 +39,13 @@ private:
                     const httplib::ContentReader& reader) const;
     void edit(const httplib::Request& request, httplib::Response& response,
               const httplib::ContentReader& reader) const;
+    void reload(httplib::Response& response) const;
 
     bool readBody(const httplib::Request& request, httplib::Response& response,
                   const httplib::ContentReader& reader, std::size_t limit, std::string& body) const;
 
     const ServiceSettings m_settings;
     const ServerToken m_token;
-    const ServiceEngines m_engines;
+    LiveEngines m_engines;
+    std::function<Result<void>()> m_reload;
 };

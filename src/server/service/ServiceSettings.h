@@ -11,6 +11,5 @@ struct ServiceSettings {
     double maxAudioSeconds = double(25u << 20) / 32000.0;
     std::size_t maxEditBytes = 1u << 20;
     std::chrono::milliseconds requestTimeout{30000};
-    bool upstreamConfigured = false;
     std::string version;
 };
