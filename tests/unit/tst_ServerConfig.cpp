@@ -1,12 +1,15 @@
 #include "TemporaryEnvironment.h"
+#include "core/backend/ServerConfigFile.h"
 #include "server/cli/CommandLine.h"
 #include "server/config/ServerConfig.h"
 #include "server/engines/LanguageHint.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include <map>
+#include <nlohmann/json.hpp>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -32,6 +35,7 @@ private Q_SLOTS:
     void refusals_data();
     void refusals();
     void addressesHintsAndArguments();
+    void engineChoiceRoundTrip();
 };
 
 void tst_ServerConfig::fileThenEnvironment() {
@@ -132,6 +136,45 @@ void tst_ServerConfig::addressesHintsAndArguments() {
     QCOMPARE(CommandLine::parse({"--listen=[::1]:1"})->listen->host, std::string("::1"));
     QVERIFY(!CommandLine::parse({"--listen"}).ok());
     QVERIFY(!CommandLine::parse({"--verbose"}).ok());
+}
+
+void tst_ServerConfig::engineChoiceRoundTrip() {
+    const TemporaryEnvironment home;
+    const QString path = home.write(u"server.json"_s, R"({"listen": "127.0.0.1:5000", "colour": "blue",
+        "nested": {"a": [1, 2]}, "upstreamUrl": "https://old.example/v1", "upstreamKey": "old-key"})");
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOther);
+
+    ServerEngineChoice choice{true, u"https://api.example.test/v1"_s, u"sk-new"_s, u"whisper-large"_s, u""_s};
+    QVERIFY(!ServerConfigFile::write(path, choice));
+    // Readable by the user alone, and what the user wrote by hand is still there, in its place.
+    const auto others =
+        QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+    QVERIFY(!(QFile::permissions(path) & others) && (QFile::permissions(path) & QFileDevice::WriteOwner));
+    const auto written = nlohmann::ordered_json::parse(TemporaryEnvironment::read(path).toStdString());
+    QCOMPARE(written.begin().key(), std::string("listen"));
+    QVERIFY(written["colour"] == "blue" && written["nested"]["a"][1] == 2);
+
+    const auto served = ServerConfig::load(path, [](const char*) { return std::optional<std::string>(); });
+    QVERIFY2(served.ok(), served.ok() ? "" : qPrintable(served.error().description));
+    QVERIFY(served->engine == TranscriptionEngineKind::openai && !served->hasChatEngine());
+    QCOMPARE(served->upstreamKey + " " + served->transcribeModel + " " + served->listen.toString(),
+             std::string("sk-new whisper-large 127.0.0.1:5000"));
+    QCOMPARE(ServerConfigFile::read(path).value(), choice);
+
+    // Back to this computer, the service kept for edits but its key dropped.
+    choice = {false, u"http://127.0.0.1:8080/v1"_s, {}, u"whisper-1"_s, u"chat"_s};
+    QVERIFY(!ServerConfigFile::write(path, choice));
+    QCOMPARE(ServerConfigFile::read(path).value(), choice);
+    QVERIFY(!TemporaryEnvironment::read(path).contains("upstreamKey"));
+    QVERIFY(ServerConfig::load(path, [](const char*) { return std::optional<std::string>(); })->engine ==
+            TranscriptionEngineKind::local);
+
+    // A file that is not JSON is the user's to mend: it is neither read nor replaced.
+    home.write(u"server.json"_s, "{\"listen\": ");
+    QVERIFY(!ServerConfigFile::read(path).ok());
+    const auto refused = ServerConfigFile::write(path, choice);
+    QVERIFY(refused && refused->description.contains(u"not a JSON object"_s));
+    QCOMPARE(TemporaryEnvironment::read(path), QByteArray("{\"listen\": "));
 }
 
 QTEST_GUILESS_MAIN(tst_ServerConfig)
