@@ -13,6 +13,16 @@ QCoro::Task<Result<PTTHealthResponse>> FakeBackendClient::health() {
     co_return answer;
 }
 
+QCoro::Task<Result<PTTHealthResponse>> FakeBackendClient::reloadService() {
+    ++reloads;
+    logCall(log, QStringLiteral("backend:reload"));
+    const Result<PTTHealthResponse> answer = healthAnswer;
+    if (latency > 0) {
+        co_await m_scheduler.sleep(latency);
+    }
+    co_return answer;
+}
+
 QCoro::Task<Result<PTTTranscribeResponse>> FakeBackendClient::transcribe(QByteArray audioData,
                                                                          QString filename, QString mimeType) {
     if (onUpload) {

@@ -27,6 +27,7 @@ public:
     QCoro::Task<Result<PTTTranscribeResponse>> transcribe(QByteArray audioData, QString filename,
                                                           QString mimeType) override;
     QCoro::Task<Result<PTTEditResponse>> edit(PTTEditRequest request) override;
+    QCoro::Task<Result<PTTHealthResponse>> reloadService() override;
     void warmUp(const QUrl& url) override;
 
     static Result<PTTTranscribeResponse> transcript(const QString& text);
@@ -46,6 +47,7 @@ public:
     QList<PTTEditRequest> edits;
     QList<QUrl> warmUps;
     int healthChecks = 0;
+    int reloads = 0;
     ServiceCallLog* log = nullptr;
     // Called as each upload arrives, and just before it is answered (benchmarks take their
     // time here).

@@ -123,6 +123,12 @@ QCoro::Task<Result<PTTEditResponse>> BackendClient::edit(PTTEditRequest request)
     co_return response;
 }
 
+QCoro::Task<Result<PTTHealthResponse>> BackendClient::reloadService() {
+    auto body =
+        co_await send(m_settingsProvider(), Method::post, BackendUrl::reloadPath, HeaderList(), QByteArray());
+    co_return decode<PTTHealthResponse>(body);
+}
+
 void BackendClient::warmUp(const QUrl& url) {
     if (LoopbackListener::foreignOwner(url, ::getuid(), m_options.socketTables)) {
         return;

@@ -51,6 +51,7 @@ public:
     QCoro::Task<Result<PTTTranscribeResponse>> transcribe(QByteArray audioData, QString filename,
                                                           QString mimeType) override;
     QCoro::Task<Result<PTTEditResponse>> edit(PTTEditRequest request) override;
+    QCoro::Task<Result<PTTHealthResponse>> reloadService() override;
     void warmUp(const QUrl& url) override;
 
     QNetworkAccessManager& networkAccessManager() const { return *m_network; }

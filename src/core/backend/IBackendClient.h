@@ -23,6 +23,9 @@ public:
     virtual QCoro::Task<Result<PTTTranscribeResponse>> transcribe(QByteArray audioData, QString filename,
                                                                   QString mimeType) = 0;
     virtual QCoro::Task<Result<PTTEditResponse>> edit(PTTEditRequest request) = 0;
+    // Asks orlavo-server to apply its configuration file again; answers with its health after
+    // the reload, or the reason it kept its engines.
+    virtual QCoro::Task<Result<PTTHealthResponse>> reloadService() = 0;
 
     // Fire and forget: a HEAD request to `url` over the same connections the other calls use, so
     // that the upload that follows finds a connection already open. Its answer is ignored.
