@@ -386,6 +386,11 @@ Rectangle {
                 text: root.wizard.testStatusText
             }
             Hint {
+                objectName: "engineLine"
+                visible: text.length > 0
+                text: root.wizard.engineText
+            }
+            Hint {
                 objectName: "serverError"
                 visible: text.length > 0
                 text: root.wizard.serverErrorText

@@ -3,6 +3,7 @@
 // hotkey monitor switch.
 
 #include "core/backend/IBackendClient.h"
+#include "core/backend/ServiceDescription.h"
 #include "core/common/ErrorDomain.h"
 #include "core/dictation/PTTAppState.h"
 #include "core/files/FileBookmark.h"
@@ -56,6 +57,10 @@ QCoro::Task<> PTTAppState::checkBackendHealth() {
     SetupStatus status = m_setupStatus;
     status.backendReachable = response.ok();
     status.lastBackendError = response.ok() ? std::nullopt : std::optional(response.error().description);
+    status.backendEngine =
+        response.ok()
+            ? std::optional(ServiceDescription::text(response.value(), QUrl(settings().backendBaseURL)))
+            : std::nullopt;
     setSetupStatus(status);
     if (response.ok()) {
         setServerReachable(true);

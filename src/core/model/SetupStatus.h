@@ -11,6 +11,8 @@ struct SetupStatus {
     bool microphoneGranted = false;
     bool accessibilityGranted = false;
     std::optional<QString> lastBackendError;
+    // Which recogniser answered the last check, in words.
+    std::optional<QString> backendEngine;
 
     friend bool operator==(const SetupStatus&, const SetupStatus&) = default;
 };

@@ -187,6 +187,11 @@ QString SetupWizardModel::serverErrorText() const {
     return QStringLiteral("Server error: ") + *error;
 }
 
+QString SetupWizardModel::engineText() const {
+    const auto& engine = m_ports.controller.setupStatus().backendEngine;
+    return engine ? QStringLiteral("Transcribed by: ") + *engine : QString();
+}
+
 QStringList SetupWizardModel::testInstructions() const {
     return {QStringLiteral("1. Open a text editor or any text field"),
             QStringLiteral("2. Hold ") + hotkeyText() + QStringLiteral(" and speak"),

@@ -57,6 +57,7 @@ class SetupWizardModel final : public QObject {
     Q_PROPERTY(bool isPreparingTest READ isPreparingTest NOTIFY changed)
     Q_PROPERTY(QString testStatusText READ testStatusText NOTIFY changed)
     Q_PROPERTY(QString serverErrorText READ serverErrorText NOTIFY changed)
+    Q_PROPERTY(QString engineText READ engineText NOTIFY changed)
     Q_PROPERTY(QStringList testInstructions READ testInstructions NOTIFY changed)
 
 public:
@@ -111,6 +112,8 @@ public:
     bool isPreparingTest() const { return m_isPreparingTest; }
     QString testStatusText() const;
     QString serverErrorText() const;
+    // Which recogniser will answer the test, once the service answered.
+    QString engineText() const;
     QStringList testInstructions() const;
 
     // The welcome screen's Start, the footer's Back and Continue (the last step's finishes).

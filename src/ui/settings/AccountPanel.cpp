@@ -1,7 +1,7 @@
 #include "ui/settings/AccountPanel.h"
 
-#include "core/backend/BackendUrl.h"
 #include "core/backend/IBackendClient.h"
+#include "core/backend/ServiceDescription.h"
 #include "core/dictation/PTTAppState.h"
 #include "core/settings/KeychainService.h"
 #include "core/update/UpdateService.h"
@@ -94,12 +94,8 @@ QCoro::Task<> AccountPanel::askService() {
     QString text;
     if (!answer) {
         text = QStringLiteral("No answer from the service at %1").arg(base.host());
-    } else if (!BackendUrl::isLoopback(base)) {
-        text = QStringLiteral("Service at %1").arg(base.host());
-    } else if (answer->groqConfigured) {
-        text = QStringLiteral("Online recogniser, reached through the service on this computer");
     } else {
-        text = QStringLiteral("Offline recogniser on this computer");
+        text = ServiceDescription::text(answer.value(), base);
     }
     if (text != m_serviceText) {
         m_serviceText = text;
