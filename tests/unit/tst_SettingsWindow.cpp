@@ -79,7 +79,8 @@ struct SettingsRig {
                                                          return mailOpens;
                                                      }},
                                      .notes = notes,
-                                     .database = database},
+                                     .database = database,
+                                     .serverConfigFile = directory.filePath(QStringLiteral("server.json"))},
             AccountPanel::Links{
                 QStringLiteral("ideas@example.org"), QUrl(QStringLiteral("https://example.org/help")), {}},
             AccountPanel::About{QStringLiteral("1.2.0"), QStringLiteral("42"),

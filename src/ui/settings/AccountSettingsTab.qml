@@ -7,6 +7,7 @@ SettingsPage {
     id: tab
 
     required property AccountPanel account
+    required property EnginePanel engine
 
     property string featureText
 
@@ -85,6 +86,10 @@ SettingsPage {
                 onClicked: tab.account.saveKey()
             }
         }
+    }
+
+    EngineSection {
+        engine: tab.engine
     }
 
     FormSection {

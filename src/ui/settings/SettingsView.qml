@@ -13,6 +13,7 @@ Rectangle {
     required property SnippetListModel snippets
     required property PruningSavingsPanel savings
     required property AccountPanel account
+    required property EnginePanel engine
     property alias currentIndex: tabs.currentIndex
     readonly property alias currentTab: page.item
 
@@ -114,6 +115,6 @@ Rectangle {
     }
     Component {
         id: accountTab
-        AccountSettingsTab { account: root.account }
+        AccountSettingsTab { account: root.account; engine: root.engine }
     }
 }

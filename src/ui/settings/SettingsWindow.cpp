@@ -2,6 +2,7 @@
 
 #include "core/dictation/PTTAppState.h"
 #include "ui/settings/DictionaryListModel.h"
+#include "ui/settings/EnginePanel.h"
 #include "ui/settings/PruningSavingsPanel.h"
 #include "ui/settings/SettingsForm.h"
 #include "ui/settings/SnippetListModel.h"
@@ -47,12 +48,21 @@ void SettingsWindow::create() {
     m_snippets = new SnippetListModel(m_services.account.controller, view);
     m_savings = new PruningSavingsPanel(m_services.database, m_services.account.scheduler.clock(), view);
     m_account = new AccountPanel(m_services.account, m_links, m_about, view);
+    PTTAppState& controller = m_services.account.controller;
+    m_enginePanel =
+        new EnginePanel({.backend = m_services.account.backend,
+                         .serviceAddress = [&controller] { return controller.settings().backendBaseURL; },
+                         .configFile = m_services.serverConfigFile},
+                        view);
+    // The About line names the recogniser that answers.
+    connect(m_enginePanel, &EnginePanel::applied, m_account, &AccountPanel::refreshService);
     view->setInitialProperties({
         {QStringLiteral("form"), QVariant::fromValue(m_form)},
         {QStringLiteral("dictionary"), QVariant::fromValue(m_dictionary)},
         {QStringLiteral("snippets"), QVariant::fromValue(m_snippets)},
         {QStringLiteral("savings"), QVariant::fromValue(m_savings)},
         {QStringLiteral("account"), QVariant::fromValue(m_account)},
+        {QStringLiteral("engine"), QVariant::fromValue(m_enginePanel)},
     });
     view->setSource(QUrl(viewUrl));
     connect(view, &QWindow::visibleChanged, this, [this](bool visible) {
@@ -72,6 +82,7 @@ void SettingsWindow::release() {
     m_snippets = nullptr;
     m_savings = nullptr;
     m_account = nullptr;
+    m_enginePanel = nullptr;
     // Not from inside its own signal: the view goes once the event loop is back.
     delete m_closing.data();
     m_closing = m_view.release();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/paths/AppPaths.h"
 #include "ui/settings/AccountPanel.h"
 
 #include <QObject>
@@ -9,6 +10,7 @@
 #include <memory>
 
 class DictionaryListModel;
+class EnginePanel;
 class INotesService;
 class LocalDatabase;
 class PruningSavingsPanel;
@@ -33,6 +35,8 @@ public:
         AccountPanel::Ports account;
         const INotesService& notes;
         LocalDatabase& database;
+        // orlavo-server's configuration, where the recogniser is chosen.
+        QString serverConfigFile = AppPaths::serverConfigFile();
     };
 
     SettingsWindow(QQmlEngine& engine, Services services, AccountPanel::Links links,
@@ -51,6 +55,7 @@ public:
     SnippetListModel* snippets() const { return m_snippets; }
     PruningSavingsPanel* savings() const { return m_savings; }
     AccountPanel* account() const { return m_account; }
+    EnginePanel* enginePanel() const { return m_enginePanel; }
 
 Q_SIGNALS:
     void closed();
@@ -73,5 +78,6 @@ private:
     SnippetListModel* m_snippets = nullptr;
     PruningSavingsPanel* m_savings = nullptr;
     AccountPanel* m_account = nullptr;
+    EnginePanel* m_enginePanel = nullptr;
     Scheduler::TimerId m_raiseTimer = Scheduler::invalidTimer;
 };
