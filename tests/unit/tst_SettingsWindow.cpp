@@ -115,9 +115,21 @@ struct SettingsRig {
         }
         return nullptr;
     }
+    // Scrolls the tab so that `target` is in the window, as a user would before clicking it.
+    void reveal(QQuickItem* target) const {
+        const double bottom = target->mapToScene(QPointF(0, target->height())).y();
+        for (QQuickItem* parent = target->parentItem(); parent; parent = parent->parentItem()) {
+            if (parent->inherits("QQuickFlickable") && bottom > window->window()->height()) {
+                auto* content = parent->property("contentItem").value<QQuickItem*>();
+                parent->setProperty("contentY", target->mapToItem(content, QPointF(0, 0)).y());
+                return;
+            }
+        }
+    }
     void click(const char* name) {
         QQuickItem* target = item(name);
         QVERIFY2(target && target->isVisible(), name);
+        reveal(target);
         const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
         QTest::mouseClick(window->window(), Qt::LeftButton, {}, centre.toPoint());
     }
@@ -190,6 +202,7 @@ private Q_SLOTS:
     void listsAddAndDelete_data();
     void listsAddAndDelete();
     void apiKeyIsStoredOnlyBySaving();
+    void recogniserChosenByKeyboard();
     void savingsFollowThePeriod_data();
     void savingsFollowThePeriod();
     void suggestionMail_data();
@@ -363,6 +376,32 @@ void tst_SettingsWindow::apiKeyIsStoredOnlyBySaving() {
     QCOMPARE(storedKey(), std::nullopt);
     QTRY_VERIFY(rig.item("apiKey")->isVisible());
     QCOMPARE(rig.item("apiKey")->property("text").toString(), QString());
+}
+
+void tst_SettingsWindow::recogniserChosenByKeyboard() {
+    SettingsRig rig;
+    rig.backend.healthAnswer = PTTHealthResponse{true, QStringLiteral("orlavo-server"), true, true, {}};
+    rig.backend.healthAnswer.value().engine = QStringLiteral("openai");
+    rig.backend.healthAnswer.value().upstreamHost = QStringLiteral("api.example.test");
+    QQuickWindow& window = rig.open(4);
+    rig.item("engineService")->forceActiveFocus();
+    QTest::keyClick(&window, Qt::Key_Space);
+    rig.type("serviceUrl", QStringLiteral("https://api.example.test/v1"));
+    rig.type("serviceKey", QStringLiteral("sk-9"));
+    QCOMPARE(rig.item("serviceKey")->property("echoMode").toInt(), 2); // TextInput.Password
+    QTest::keyClick(&window, Qt::Key_Return);
+
+    const auto contents = [&rig](const char* name) {
+        QFile file(rig.directory.filePath(QString::fromLatin1(name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray stored = contents("server.json");
+    QVERIFY2(stored.contains(R"("engine": "openai")") && stored.contains("sk-9"), stored.constData());
+    QCOMPARE(rig.backend.reloads, 1);
+    QCOMPARE(rig.item("serviceKey")->property("text").toString(), QString());
+    QVERIFY(rig.item("engineStatus")->property("text").toString().contains(u"api.example.test"));
+    // The key went to the file alone, not to the app's settings.
+    QVERIFY(!contents("defaults.json").contains("sk-9"));
 }
 
 void tst_SettingsWindow::savingsFollowThePeriod_data() {

@@ -119,8 +119,10 @@ void tst_SetupWizardModel::continueStopsWhereAConditionFails() {
     QCOMPARE(wizard.rig.settingsStore.isSetupCompleted(), stopsAt == 5);
     if (stopsAt == 5) {
         QVERIFY(wizard.rig.monitor.isRunning());
+        QCOMPARE(model.engineText(), QStringLiteral("Transcribed by: Offline recogniser on this computer"));
         return;
     }
+    QVERIFY(stopsAt != 4 || model.engineText().isEmpty() == !serviceAnswers);
     const QString hint = stopsAt == 1   ? model.accessibilityHint()
                          : stopsAt == 2 ? model.microphoneHint()
                                         : model.serverErrorText();
