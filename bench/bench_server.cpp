@@ -72,7 +72,8 @@ struct InProcessServer {
     int port = 0;
 
     InProcessServer() {
-        ServiceEngines engines{std::make_shared<InstantEngine>(), nullptr, nullptr};
+        ServiceEngines engines;
+        engines.transcription = std::make_shared<InstantEngine>();
         service =
             std::make_unique<PttService>(ServiceSettings{}, *ServerToken::fromText("bench-token"), engines);
         service->install(server);
