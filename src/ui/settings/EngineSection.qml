@@ -12,7 +12,7 @@ FormSection {
     header: "Transcription"
     footer: engine.useService
             ? "Recordings go to this service. It also does the AI edits when an edit model is set."
-            : "Recordings never leave this computer. A service set below still does the AI edits; leave its URL empty to keep everything here."
+            : "Recordings never leave this computer. A service set here still does the AI edits; leave its URL empty to keep everything on this computer."
 
     Text {
         objectName: "engineUnavailable"
@@ -73,14 +73,14 @@ FormSection {
                 onAccepted: section.engine.save()
             }
 
-            Text { text: "API key"; font.pixelSize: 12; color: "#1d1d1f" }
+            Text { text: "Service key"; font.pixelSize: 12; color: "#1d1d1f" }
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 6
 
                 FormTextField {
                     objectName: "serviceKey"
-                    accessibleName: section.engine.hasStoredKey ? "API key, one is saved; type to replace it" : "API key"
+                    accessibleName: section.engine.hasStoredKey ? "Service key, one is saved; type to replace it" : "Service key"
                     placeholderText: section.engine.hasStoredKey ? "Saved; type to replace" : "None (a local server needs none)"
                     echoMode: TextInput.Password
                     inputMethodHints: Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
