@@ -15,6 +15,7 @@
 #include "RecordingSoundPlayer.h"
 #include "ScriptedFrontApplication.h"
 #include "StubFileChooser.h"
+#include "TemporaryEnvironment.h"
 #include "VirtualClock.h"
 #include "VirtualScheduler.h"
 #include "core/dictation/PTTAppState.h"
@@ -391,17 +392,15 @@ void tst_SettingsWindow::recogniserChosenByKeyboard() {
     QCOMPARE(rig.item("serviceKey")->property("echoMode").toInt(), 2); // TextInput.Password
     QTest::keyClick(&window, Qt::Key_Return);
 
-    const auto contents = [&rig](const char* name) {
-        QFile file(rig.directory.filePath(QString::fromLatin1(name)));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
-    const QByteArray stored = contents("server.json");
+    const QByteArray stored =
+        TemporaryEnvironment::read(rig.directory.filePath(QStringLiteral("server.json")));
     QVERIFY2(stored.contains(R"("engine": "openai")") && stored.contains("sk-9"), stored.constData());
     QCOMPARE(rig.backend.reloads, 1);
     QCOMPARE(rig.item("serviceKey")->property("text").toString(), QString());
     QVERIFY(rig.item("engineStatus")->property("text").toString().contains(u"api.example.test"));
     // The key went to the file alone, not to the app's settings.
-    QVERIFY(!contents("defaults.json").contains("sk-9"));
+    QVERIFY(!TemporaryEnvironment::read(rig.directory.filePath(QStringLiteral("defaults.json")))
+                 .contains("sk-9"));
 }
 
 void tst_SettingsWindow::savingsFollowThePeriod_data() {
