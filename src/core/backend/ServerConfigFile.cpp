@@ -8,10 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ServerConfigFile {
@@ -59,24 +59,27 @@ std::optional<PTTError> replaceFile(const QString& path, const QByteArray& bytes
     if (fd < 0) {
         return fileError(path, QString::fromLocal8Bit(std::strerror(errno)));
     }
-    qsizetype written = 0;
-    while (written < bytes.size()) {
+    int failure = 0;
+    for (qsizetype written = 0; written < bytes.size() && !failure;) {
         const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR) {
-            continue;
+        if (n > 0) {
+            written += n;
+        } else if (n == 0 || errno != EINTR) {
+            failure = n == 0 ? EIO : errno;
         }
-        if (n <= 0) {
-            break;
-        }
-        written += n;
     }
-    const int savedErrno = errno;
-    const bool complete = written == bytes.size() && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!complete || !closed || ::rename(name.constData(), QFile::encodeName(info.absoluteFilePath())) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(complete ? errno : savedErrno));
+    if (!failure && ::fsync(fd) != 0) {
+        failure = errno;
+    }
+    if (::close(fd) != 0 && !failure) {
+        failure = errno;
+    }
+    if (!failure && ::rename(name.constData(), QFile::encodeName(info.absoluteFilePath()).constData()) != 0) {
+        failure = errno;
+    }
+    if (failure) {
         ::unlink(name.constData());
-        return fileError(path, reason);
+        return fileError(path, QString::fromLocal8Bit(std::strerror(failure)));
     }
     return std::nullopt;
 }

@@ -329,10 +329,10 @@ void PttService::transcribe(const Request& request, Response& response,
     }
 
     const LanguageHint language = LanguageHint::parse(rawHeader("x-ptt-language-hint"));
-    // The offline recogniser would answer English words for any speech, so other languages go
-    // upstream or nowhere.
     // Taken once: a reload meanwhile does not change the engine this transcription runs on.
     const auto engines = m_engines.current();
+    // The offline recogniser would answer English words for any speech, so other languages go
+    // upstream or nowhere.
     TranscriptionEngine* engine =
         language.suitsEnglishOnly() ? engines->transcription.get() : engines->otherLanguages.get();
     if (!engine) {
