@@ -45,8 +45,8 @@ void say(const QString& line) {
 
 KestrovApp::KestrovApp(QObject* parent)
     : QObject(parent)
-    , m_platform(PlatformFactory::create(m_scheduler.clock()))
     , m_defaults(AppPaths::defaultsFile())
+    , m_platform(PlatformFactory::create(m_scheduler.clock(), &m_defaults))
     , m_database(m_scheduler.clock())
     , m_backend([this] { return m_settingsStore.load(); },
                 [this] { return BackendToken::fromCredentials(m_keychain); }, backendOptions(m_network))
@@ -61,6 +61,7 @@ KestrovApp::KestrovApp(QObject* parent)
     , m_notes(m_scheduler.clock())
     , m_autostart(AutostartEntry::defaultFilePath(), QCoreApplication::applicationFilePath()) {
     QApplication::setQuitOnLastWindowClosed(false);
+    m_paste.setTypesText(m_platform.typesText);
     // Small windows that change a little at a time: the software renderer redraws only what
     // changed, and loading no GPU driver keeps the start-up short and the memory small.
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {
@@ -127,6 +128,7 @@ KestrovApp::KestrovApp(QObject* parent)
 
     m_statusMenu = std::make_unique<StatusMenuModel>(*m_controller, m_database, m_audioCapture,
                                                      m_updates.get(), m_platform.functionKeyName);
+    m_statusMenu->setHotkeyProblemSource(m_platform.hotkeyProblem);
     m_popover = std::make_unique<StatusPopover>(*m_statusMenu, m_engine, m_scheduler.clock());
     m_trayIcon = std::make_unique<StatusTrayIcon>(*m_statusMenu);
     connect(m_trayIcon.get(), &StatusTrayIcon::popoverRequested, this,

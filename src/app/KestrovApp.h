@@ -81,8 +81,9 @@ private:
     QCoro::Task<> startLocalService();
 
     QtScheduler m_scheduler;
-    PlatformServices m_platform;
+    // Before the platform, which keeps a desktop portal's restore token in it.
     JsonFileKeyValueStore m_defaults;
+    PlatformServices m_platform;
     SettingsStore m_settingsStore{m_defaults};
     KeychainService m_keychain{m_defaults};
     LocalDatabase m_database;

@@ -1,5 +1,6 @@
 #include "platform/PlatformFactory.h"
 
+#include "core/ports/KeyValueStore.h"
 #include "platform/common/QtProcessLauncher.h"
 #include "platform/linux/atspi/AtspiSelectedTextReader.h"
 #include "platform/linux/desktop/DesktopEntryIndex.h"
@@ -8,6 +9,9 @@
 #include "platform/linux/evdev/KernelDeviceAccess.h"
 #include "platform/linux/input/SyntheticKeyLedger.h"
 #include "platform/linux/input/XkbWindowKeyTranslator.h"
+#include "platform/linux/portal/GlobalShortcutsKeySource.h"
+#include "platform/linux/portal/PortalClient.h"
+#include "platform/linux/portal/RemoteDesktopKeySynthesizer.h"
 #include "platform/linux/pulse/PulseAudioInput.h"
 #include "platform/linux/qt/QtClipboardPasteboard.h"
 #include "platform/linux/qt/QtScreens.h"
@@ -35,6 +39,7 @@
 #include "platform/null/NullSelectedTextReader.h"
 #include "platform/null/NullSoundPlayer.h"
 
+#include <QDBusConnection>
 #include <QGuiApplication>
 
 namespace PlatformFactory {
@@ -43,6 +48,18 @@ namespace {
 
 const QString inputDirectory = QStringLiteral("/dev/input");
 const QString uinputPath = QStringLiteral("/dev/uinput");
+const QString restoreTokenKey = QStringLiteral("portal.remoteDesktop.restoreToken.v1");
+// How long the one-time question "which portals are there" may take: the portal service may be
+// started by the bus for it.
+constexpr int portalProbeTimeoutMs = 1500;
+
+// The hotkey on Wayland, best first. The desktop's shortcut needs no device access and lets the
+// user pick the key in the desktop's own settings; the keyboards' devices need the `input` group.
+enum class HotkeyPath { portal, evdev, none };
+// Key output on Wayland, best first. The RemoteDesktop portal asks once (the restore token keeps
+// the answer) and types keysyms, so the layout does not matter; uinput needs write access to
+// /dev/uinput and types key positions, which the layout interprets.
+enum class KeyOutputPath { remoteDesktop, uinput, none };
 
 // What the checks found; `nullReason` set means the null platform.
 struct Plan {
@@ -51,6 +68,8 @@ struct Plan {
     std::shared_ptr<X11ConnectionProvider> connections;
     EvdevKeyboardFinder::Result keyboards;
     std::optional<QString> typingProblem;
+    HotkeyPath hotkey = HotkeyPath::none;
+    KeyOutputPath keyOutput = KeyOutputPath::none;
 };
 
 Plan makePlan(const QString& qtPlatform) {
@@ -66,9 +85,22 @@ Plan makePlan(const QString& qtPlatform) {
         return plan;
     }
     if (plan.session.family == DesktopSession::Family::wayland) {
+        const QDBusConnection bus = QDBusConnection::sessionBus();
         plan.keyboards =
             EvdevKeyboardFinder::find(inputDirectory, KernelDeviceAccess(), UinputKeySynthesizer::deviceName);
-        plan.typingProblem = UinputKeySynthesizer::problem(uinputPath);
+        if (PortalClient::interfaceVersion(bus, GlobalShortcutsKeySource::interface, portalProbeTimeoutMs) >
+            0) {
+            plan.hotkey = HotkeyPath::portal;
+        } else if (plan.keyboards.problem().isEmpty()) {
+            plan.hotkey = HotkeyPath::evdev;
+        }
+        if (PortalClient::interfaceVersion(bus, RemoteDesktopKeySynthesizer::interface,
+                                           portalProbeTimeoutMs) > 0) {
+            plan.keyOutput = KeyOutputPath::remoteDesktop;
+        } else {
+            plan.typingProblem = UinputKeySynthesizer::problem(uinputPath);
+            plan.keyOutput = plan.typingProblem ? KeyOutputPath::none : KeyOutputPath::uinput;
+        }
         return plan;
     }
     // X11: the interface must run on the same display.
@@ -88,11 +120,11 @@ std::vector<PortPath> nullPaths(const QString& reason) {
     const QString none = QStringLiteral("none");
     const QString why = QStringLiteral("no desktop platform");
     return {{QStringLiteral("platform"), QStringLiteral("null"), reason},
-            {QStringLiteral("key events"), none, why},
+            {QStringLiteral("hotkey"), none, why},
             {QStringLiteral("key output"), none, why},
             {QStringLiteral("clipboard"), QStringLiteral("in memory"), why},
             {QStringLiteral("selected text"), none, why},
-            {QStringLiteral("front app"), none, why},
+            {QStringLiteral("front application"), none, why},
             {QStringLiteral("microphone"), none, why},
             {QStringLiteral("sounds"), none, why},
             {QStringLiteral("overlay"), none, why}};
@@ -102,12 +134,13 @@ std::vector<PortPath> x11Paths(const Plan& plan) {
     const bool compositing = X11Compositor::isActive(*plan.connections);
     return {
         {QStringLiteral("platform"), QStringLiteral("x11"), plan.session.reason},
-        {QStringLiteral("key events"), QStringLiteral("XInput 2"),
+        {QStringLiteral("hotkey"), QStringLiteral("XInput 2"),
          QStringLiteral("raw events of every window, listen only; Right Ctrl serves as fn")},
         {QStringLiteral("key output"), QStringLiteral("XTest"), QStringLiteral("the X server offers it")},
         {QStringLiteral("clipboard"), QStringLiteral("Qt"), QStringLiteral("the CLIPBOARD selection")},
         {QStringLiteral("selected text"), QStringLiteral("X11"), QStringLiteral("the focused window")},
-        {QStringLiteral("front app"), QStringLiteral("EWMH"), QStringLiteral("the active window's class")},
+        {QStringLiteral("front application"), QStringLiteral("EWMH"),
+         QStringLiteral("the active window's class")},
         {QStringLiteral("microphone"), QStringLiteral("PulseAudio"), QStringLiteral("the default source")},
         {QStringLiteral("sounds"), QStringLiteral("libcanberra"),
          QStringLiteral("the desktop's sound theme")},
@@ -116,30 +149,76 @@ std::vector<PortPath> x11Paths(const Plan& plan) {
                      : QStringLiteral("an opaque pill: no compositor runs")}};
 }
 
+PortPath waylandHotkeyPath(const Plan& plan) {
+    const QString port = QStringLiteral("hotkey");
+    switch (plan.hotkey) {
+    case HotkeyPath::portal:
+        return {port, QStringLiteral("desktop portal GlobalShortcuts"),
+                QStringLiteral("offered by the session; the desktop confirms the key once")};
+    case HotkeyPath::evdev:
+        return {port, QStringLiteral("evdev"),
+                QStringLiteral("no shortcut portal; reading %1; fn and Right Ctrl serve as fn")
+                    .arg(plan.keyboards.summary())};
+    case HotkeyPath::none:
+        break;
+    }
+    return {port, QStringLiteral("none"),
+            QStringLiteral("no shortcut portal, and %1").arg(plan.keyboards.problem())};
+}
+
+PortPath waylandKeyOutputPath(const Plan& plan) {
+    const QString port = QStringLiteral("key output");
+    switch (plan.keyOutput) {
+    case KeyOutputPath::remoteDesktop:
+        return {port, QStringLiteral("desktop portal RemoteDesktop"),
+                QStringLiteral("offered by the session; asked once, the permission is kept; keysyms, so any "
+                               "layout types right")};
+    case KeyOutputPath::uinput:
+        return {
+            port, QStringLiteral("uinput"),
+            QStringLiteral("no remote-desktop portal; %1 can be written: a virtual keyboard types the paste")
+                .arg(uinputPath)};
+    case KeyOutputPath::none:
+        break;
+    }
+    return {port, QStringLiteral("none"),
+            QStringLiteral("no remote-desktop portal, and %1: the text is put on the clipboard, not pasted")
+                .arg(plan.typingProblem.value_or(QStringLiteral("no virtual keyboard")))};
+}
+
+// Where the clipboard cannot reach the focused window (Qt on Wayland sets it only while one of
+// our windows has the focus) but the portal's keyboard can type any character, the text is typed.
+bool typesText(const Plan& plan, const QString& qtPlatform) {
+    return qtPlatform != QLatin1String("xcb") && plan.keyOutput == KeyOutputPath::remoteDesktop;
+}
+
+PortPath waylandClipboardPath(const Plan& plan, const QString& qtPlatform) {
+    const QString port = QStringLiteral("clipboard");
+    if (qtPlatform == QLatin1String("xcb")) {
+        return {port, QStringLiteral("Qt"),
+                QStringLiteral("through XWayland, which shares it with Wayland windows")};
+    }
+    if (typesText(plan, qtPlatform)) {
+        return {
+            port, QStringLiteral("not used"),
+            QStringLiteral("no clipboard protocol reaches the focused window, so the text is typed through "
+                           "the portal's keyboard and the clipboard stays as it was")};
+    }
+    return {port, QStringLiteral("Qt"),
+            QStringLiteral("on \"%1\": Wayland lets a client set it only while it has the focus")
+                .arg(qtPlatform)};
+}
+
 std::vector<PortPath> waylandPaths(const Plan& plan, const QString& qtPlatform) {
     const QString none = QStringLiteral("none");
-    const QString problem = plan.keyboards.problem();
     return {
         {QStringLiteral("platform"), QStringLiteral("wayland"), plan.session.reason},
-        problem.isEmpty() ? PortPath{QStringLiteral("key events"), QStringLiteral("evdev"),
-                                     QStringLiteral("reading %1; fn and Right Ctrl serve as fn")
-                                         .arg(plan.keyboards.summary())}
-                          : PortPath{QStringLiteral("key events"), none, problem},
-        plan.typingProblem
-            ? PortPath{QStringLiteral("key output"), none,
-                       *plan.typingProblem + QStringLiteral(": the text is put on the clipboard, not pasted")}
-            : PortPath{QStringLiteral("key output"), QStringLiteral("uinput"),
-                       QStringLiteral("%1 can be written: a virtual keyboard types the paste")
-                           .arg(uinputPath)},
-        qtPlatform == QLatin1String("xcb")
-            ? PortPath{QStringLiteral("clipboard"), QStringLiteral("Qt"),
-                       QStringLiteral("through XWayland, which shares it with Wayland windows")}
-            : PortPath{QStringLiteral("clipboard"), QStringLiteral("Qt"),
-                       QStringLiteral("on \"%1\": Wayland lets a client set it only while it has the focus")
-                           .arg(qtPlatform)},
+        waylandHotkeyPath(plan),
+        waylandKeyOutputPath(plan),
+        waylandClipboardPath(plan, qtPlatform),
         {QStringLiteral("selected text"), none,
          QStringLiteral("Wayland shows no client another application's selection")},
-        {QStringLiteral("front app"), none,
+        {QStringLiteral("front application"), none,
          QStringLiteral("Wayland tells no client which window has the focus")},
         {QStringLiteral("microphone"), QStringLiteral("PulseAudio"), QStringLiteral("the default source")},
         {QStringLiteral("sounds"), QStringLiteral("libcanberra"),
@@ -165,6 +244,7 @@ PlatformServices nullPlatform(const QString& reason) {
     services.processLauncher = std::make_unique<NullProcessLauncher>();
     services.permissionProbe = std::make_unique<NullPermissionProbe>(reason);
     services.keyboardAccessProblem = [reason] { return std::optional<QString>(reason); };
+    services.hotkeyProblem = [reason] { return std::optional<QString>(reason); };
     services.microphoneProblem = [reason] { return std::optional<QString>(reason); };
     return services;
 }
@@ -201,53 +281,99 @@ PlatformServices x11Platform(const Clock& clock, const Plan& plan) {
     return services;
 }
 
-PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& qtPlatform) {
-    PlatformServices services;
+std::unique_ptr<KeySynthesizer> waylandKeyOutput(Plan& plan, const std::shared_ptr<PortalClient>& portal,
+                                                 KeyValueStore* defaults,
+                                                 std::function<std::optional<QString>()>& problem) {
+    if (plan.keyOutput == KeyOutputPath::remoteDesktop) {
+        RemoteDesktopKeySynthesizer::TokenStore tokens;
+        if (defaults) {
+            tokens.load = [defaults] { return defaults->string(restoreTokenKey).value_or(QString()); };
+            tokens.save = [defaults](const QString& token) { defaults->setString(restoreTokenKey, token); };
+        }
+        auto synthesizer = std::make_unique<RemoteDesktopKeySynthesizer>(portal, std::move(tokens));
+        // Now, not at the first paste: the desktop's dialog belongs to start-up.
+        synthesizer->startSession();
+        problem = [typing = synthesizer.get()] { return typing->problem(); };
+        return synthesizer;
+    }
     // Made now, not at the first paste: the compositor takes a moment to add a new keyboard, and
     // keys typed on it before then are lost.
-    if (!plan.typingProblem) {
+    if (plan.keyOutput == KeyOutputPath::uinput) {
         Result<std::unique_ptr<UinputKeySynthesizer>> made = UinputKeySynthesizer::create(uinputPath);
         if (made) {
-            services.keySynthesizer = std::move(made).value();
-        } else {
-            plan.typingProblem = made.error().description;
+            problem = [] { return std::optional<QString>(); };
+            return std::move(made).value();
         }
+        plan.typingProblem = made.error().description;
+        plan.keyOutput = KeyOutputPath::none;
     }
-    if (!services.keySynthesizer) {
-        services.keySynthesizer = std::make_unique<NullKeySynthesizer>(*plan.typingProblem);
+    const QString why = plan.typingProblem.value_or(QStringLiteral("no virtual keyboard"));
+    problem = [why] { return std::optional<QString>(why); };
+    return std::make_unique<NullKeySynthesizer>(why);
+}
+
+std::unique_ptr<KeyEventSource> waylandHotkey(const Clock& clock, const Plan& plan,
+                                              const std::shared_ptr<PortalClient>& portal,
+                                              std::function<std::optional<QString>()>& problem) {
+    switch (plan.hotkey) {
+    case HotkeyPath::portal: {
+        auto source = std::make_unique<GlobalShortcutsKeySource>(clock, portal);
+        problem = [shortcuts = source.get()] { return shortcuts->problem(); };
+        return source;
     }
+    case HotkeyPath::evdev:
+        problem = [] { return std::optional<QString>(); };
+        return std::make_unique<EvdevKeyEventSource>(clock, std::make_shared<KernelDeviceAccess>(),
+                                                     inputDirectory, UinputKeySynthesizer::deviceName);
+    case HotkeyPath::none:
+        break;
+    }
+    const QString why = QStringLiteral("no shortcut portal, and %1").arg(plan.keyboards.problem());
+    problem = [why] { return std::optional<QString>(why); };
+    return std::make_unique<NullKeyEventSource>();
+}
+
+PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& qtPlatform,
+                                 KeyValueStore* defaults) {
+    PlatformServices services;
+    auto portal =
+        std::make_shared<PortalClient>(QDBusConnection::sessionBus(), QGuiApplication::desktopFileName());
+    std::function<std::optional<QString>()> typingProblem;
+    std::function<std::optional<QString>()> hotkeyProblem;
+    services.keySynthesizer = waylandKeyOutput(plan, portal, defaults, typingProblem);
+    services.keyEventSource = waylandHotkey(clock, plan, portal, hotkeyProblem);
+    services.typesText = typesText(plan, qtPlatform);
     services.name = QStringLiteral("wayland");
     services.paths = waylandPaths(plan, qtPlatform);
     // Right Control stands in for fn as on X11; a keyboard that reports its fn key is heard too.
     services.functionKeyName = QStringLiteral("Right Ctrl");
     services.showsOverlay = false;
+    services.hotkeyProblem = hotkeyProblem;
 
-    const QString keyboardProblem = plan.keyboards.problem();
-    if (keyboardProblem.isEmpty()) {
-        services.keyEventSource = std::make_unique<EvdevKeyEventSource>(
-            clock, std::make_shared<KernelDeviceAccess>(), inputDirectory, UinputKeySynthesizer::deviceName);
-    } else {
-        services.keyEventSource = std::make_unique<NullKeyEventSource>();
-    }
     services.pasteboard = std::make_unique<QtClipboardPasteboard>(nullptr);
     services.selectedTextReader = std::make_unique<NullSelectedTextReader>();
     services.frontApplication = std::make_unique<NullFrontApplication>();
     auto audioInput = std::make_unique<PulseAudioInput>();
-    services.permissionProbe = std::make_unique<WaylandPermissionProbe>(
-        keyboardProblem.isEmpty() ? std::nullopt : std::optional<QString>(keyboardProblem),
-        plan.typingProblem, *audioInput);
+    services.permissionProbe =
+        std::make_unique<WaylandPermissionProbe>(hotkeyProblem, typingProblem, *audioInput);
     services.audioInput = std::move(audioInput);
     services.soundPlayer = std::make_unique<CanberraSoundPlayer>();
     services.screens = std::make_unique<QtScreens>();
     services.processLauncher = std::make_unique<QtProcessLauncher>();
-    // What the setup wizard checks: the keyboards and the uinput device were looked at just now.
-    std::optional<QString> keyboardAccess;
-    if (!keyboardProblem.isEmpty()) {
-        keyboardAccess = keyboardProblem;
-    } else if (plan.typingProblem) {
-        keyboardAccess = plan.typingProblem;
-    }
-    services.keyboardAccessProblem = [keyboardAccess] { return keyboardAccess; };
+    // What the setup wizard checks: the hotkey first, since without it nothing starts. Each
+    // reason ends in what to do, so it is shown as a sentence of its own.
+    services.keyboardAccessProblem = [hotkeyProblem, typingProblem]() -> std::optional<QString> {
+        std::optional<QString> problem = hotkeyProblem();
+        if (!problem) {
+            problem = typingProblem();
+        }
+        if (!problem || problem->isEmpty()) {
+            return problem;
+        }
+        QString sentence = *problem;
+        sentence[0] = sentence[0].toUpper();
+        return sentence.endsWith(QLatin1Char('.')) ? sentence : sentence + QLatin1Char('.');
+    };
     services.microphoneProblem = [] { return PulseAudioInput().unavailableReason(); };
     return services;
 }
@@ -259,14 +385,14 @@ QString runningQtPlatform() {
 
 } // namespace
 
-PlatformServices create(const Clock& clock) {
+PlatformServices create(const Clock& clock, KeyValueStore* defaults) {
     const QString qtPlatform = runningQtPlatform();
     Plan plan = makePlan(qtPlatform);
     if (!plan.nullReason.isEmpty()) {
         return nullPlatform(plan.nullReason);
     }
     if (plan.session.family == DesktopSession::Family::wayland) {
-        return waylandPlatform(clock, plan, qtPlatform);
+        return waylandPlatform(clock, plan, qtPlatform, defaults);
     }
     return x11Platform(clock, plan);
 }

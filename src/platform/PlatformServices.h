@@ -43,6 +43,12 @@ struct PlatformServices {
     // microphone opens; absent when they can.
     std::function<std::optional<QString>()> keyboardAccessProblem;
     std::function<std::optional<QString>()> microphoneProblem;
+    // Why the hotkey cannot be heard, with what to do about it, in one line; absent when it can.
+    // Main thread, cheap: the pop-over asks whenever it opens.
+    std::function<std::optional<QString>()> hotkeyProblem = [] { return std::optional<QString>(); };
+    // Insert text by typing it rather than pasting it: the clipboard cannot reach the focused
+    // window, but the key output can type any character.
+    bool typesText = false;
     // Reads key presses in our own windows (the shortcut recorder); empty where none can.
     std::function<std::unique_ptr<WindowKeyTranslator>()> windowKeyTranslator;
 
