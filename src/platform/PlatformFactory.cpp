@@ -14,7 +14,15 @@
 #include "platform/linux/session/DesktopSession.h"
 #include "platform/linux/sound/CanberraSoundPlayer.h"
 #include "platform/linux/uinput/UinputKeySynthesizer.h"
+#include "platform/linux/wayland/DataControlPasteboard.h"
+#include "platform/linux/wayland/ForeignToplevelFrontApplication.h"
+#include "platform/linux/wayland/VirtualKeyboardKeySynthesizer.h"
+#include "platform/linux/wayland/WaylandConnection.h"
+#include "platform/linux/wayland/WaylandDataControl.h"
 #include "platform/linux/wayland/WaylandPermissionProbe.h"
+#include "platform/linux/wayland/protocols/virtual-keyboard-unstable-v1-client-protocol.h"
+#include "platform/linux/wayland/protocols/wlr-data-control-unstable-v1-client-protocol.h"
+#include "platform/linux/wayland/protocols/wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 #include "platform/linux/x11/X11ClipboardReader.h"
 #include "platform/linux/x11/X11Compositor.h"
 #include "platform/linux/x11/X11ConnectionProvider.h"
@@ -43,6 +51,9 @@ namespace {
 
 const QString inputDirectory = QStringLiteral("/dev/input");
 const QString uinputPath = QStringLiteral("/dev/uinput");
+// The start-up handshake with the compositor: globals, seat, keymap. A compositor that does not
+// answer in this time is taken for absent.
+constexpr std::chrono::milliseconds waylandTimeout{2000};
 
 // What the checks found; `nullReason` set means the null platform.
 struct Plan {
@@ -51,6 +62,15 @@ struct Plan {
     std::shared_ptr<X11ConnectionProvider> connections;
     EvdevKeyboardFinder::Result keyboards;
     std::optional<QString> typingProblem;
+    // Our own compositor connection (Wayland family), or why there is none.
+    std::shared_ptr<WaylandConnection> wayland;
+    QString waylandProblem;
+
+    bool offers(const wl_interface& interface) const { return wayland && wayland->global(interface); }
+    // What VirtualKeyboardKeySynthesizer::create() needs.
+    bool offersVirtualKeyboard() const {
+        return offers(zwp_virtual_keyboard_manager_v1_interface) && wayland->seat();
+    }
 };
 
 Plan makePlan(const QString& qtPlatform) {
@@ -69,6 +89,12 @@ Plan makePlan(const QString& qtPlatform) {
         plan.keyboards =
             EvdevKeyboardFinder::find(inputDirectory, KernelDeviceAccess(), UinputKeySynthesizer::deviceName);
         plan.typingProblem = UinputKeySynthesizer::problem(uinputPath);
+        Result<std::unique_ptr<WaylandConnection>> connected = WaylandConnection::connect({}, waylandTimeout);
+        if (connected) {
+            plan.wayland = std::move(connected).value();
+        } else {
+            plan.waylandProblem = connected.error().description;
+        }
         return plan;
     }
     // X11: the interface must run on the same display.
@@ -116,6 +142,38 @@ std::vector<PortPath> x11Paths(const Plan& plan) {
                      : QStringLiteral("an opaque pill: no compositor runs")}};
 }
 
+// Key output, best first. The virtual-keyboard protocol needs no permission and carries the active
+// layout, so keys type the same symbols as the user's keyboard; uinput needs write access to
+// /dev/uinput and types by position, and its keyboard appears only after udev has seen it. A
+// desktop portal (RemoteDesktop), where one runs, goes before both.
+PortPath keyOutputPath(const Plan& plan) {
+    if (plan.offersVirtualKeyboard()) {
+        return {QStringLiteral("key output"), QStringLiteral("virtual keyboard"),
+                QStringLiteral("the compositor offers one: keys go through the active layout")};
+    }
+    if (!plan.typingProblem) {
+        return {QStringLiteral("key output"), QStringLiteral("uinput"),
+                QStringLiteral("%1 can be written: a virtual keyboard types the paste").arg(uinputPath)};
+    }
+    return {QStringLiteral("key output"), QStringLiteral("none"),
+            *plan.typingProblem + QStringLiteral(": the text is put on the clipboard, not pasted")};
+}
+
+PortPath clipboardPath(const Plan& plan, const QString& qtPlatform) {
+    if (plan.offers(zwlr_data_control_manager_v1_interface) && plan.wayland->seat()) {
+        return {QStringLiteral("clipboard"), QStringLiteral("data control"),
+                QStringLiteral("read and written whichever window has the focus, every format kept")};
+    }
+    if (qtPlatform == QLatin1String("xcb")) {
+        return {QStringLiteral("clipboard"), QStringLiteral("Qt"),
+                QStringLiteral("through XWayland, which shares it with Wayland windows")};
+    }
+    return {QStringLiteral("clipboard"), QStringLiteral("Qt"),
+            QStringLiteral("on \"%1\" without the data-control protocol: Wayland lets a client set it only "
+                           "while it has the focus")
+                .arg(qtPlatform)};
+}
+
 std::vector<PortPath> waylandPaths(const Plan& plan, const QString& qtPlatform) {
     const QString none = QStringLiteral("none");
     const QString problem = plan.keyboards.problem();
@@ -125,22 +183,16 @@ std::vector<PortPath> waylandPaths(const Plan& plan, const QString& qtPlatform) 
                                      QStringLiteral("reading %1; fn and Right Ctrl serve as fn")
                                          .arg(plan.keyboards.summary())}
                           : PortPath{QStringLiteral("key events"), none, problem},
-        plan.typingProblem
-            ? PortPath{QStringLiteral("key output"), none,
-                       *plan.typingProblem + QStringLiteral(": the text is put on the clipboard, not pasted")}
-            : PortPath{QStringLiteral("key output"), QStringLiteral("uinput"),
-                       QStringLiteral("%1 can be written: a virtual keyboard types the paste")
-                           .arg(uinputPath)},
-        qtPlatform == QLatin1String("xcb")
-            ? PortPath{QStringLiteral("clipboard"), QStringLiteral("Qt"),
-                       QStringLiteral("through XWayland, which shares it with Wayland windows")}
-            : PortPath{QStringLiteral("clipboard"), QStringLiteral("Qt"),
-                       QStringLiteral("on \"%1\": Wayland lets a client set it only while it has the focus")
-                           .arg(qtPlatform)},
+        keyOutputPath(plan),
+        clipboardPath(plan, qtPlatform),
         {QStringLiteral("selected text"), none,
          QStringLiteral("Wayland shows no client another application's selection")},
-        {QStringLiteral("front app"), none,
-         QStringLiteral("Wayland tells no client which window has the focus")},
+        plan.offers(zwlr_foreign_toplevel_manager_v1_interface)
+            ? PortPath{QStringLiteral("front app"), QStringLiteral("foreign toplevel"),
+                       QStringLiteral("the compositor's task list names the activated window")}
+            : PortPath{QStringLiteral("front app"), none,
+                       QStringLiteral("the compositor tells no client which window has the focus: "
+                                      "every application counts as \"other\"")},
         {QStringLiteral("microphone"), QStringLiteral("PulseAudio"), QStringLiteral("the default source")},
         {QStringLiteral("sounds"), QStringLiteral("libcanberra"),
          QStringLiteral("the desktop's sound theme")},
@@ -203,9 +255,16 @@ PlatformServices x11Platform(const Clock& clock, const Plan& plan) {
 
 PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& qtPlatform) {
     PlatformServices services;
+    services.waylandConnection = plan.wayland;
+    // In the order keyOutputPath() describes.
+    if (plan.offersVirtualKeyboard()) {
+        services.keySynthesizer = VirtualKeyboardKeySynthesizer::create(*plan.wayland);
+        // uinput is not needed then, whether or not it could be written.
+        plan.typingProblem.reset();
+    }
     // Made now, not at the first paste: the compositor takes a moment to add a new keyboard, and
     // keys typed on it before then are lost.
-    if (!plan.typingProblem) {
+    if (!services.keySynthesizer && !plan.typingProblem) {
         Result<std::unique_ptr<UinputKeySynthesizer>> made = UinputKeySynthesizer::create(uinputPath);
         if (made) {
             services.keySynthesizer = std::move(made).value();
@@ -214,7 +273,8 @@ PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& 
         }
     }
     if (!services.keySynthesizer) {
-        services.keySynthesizer = std::make_unique<NullKeySynthesizer>(*plan.typingProblem);
+        services.keySynthesizer = std::make_unique<NullKeySynthesizer>(
+            plan.typingProblem.value_or(QStringLiteral("no way to type keys was found")));
     }
     services.name = QStringLiteral("wayland");
     services.paths = waylandPaths(plan, qtPlatform);
@@ -229,9 +289,25 @@ PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& 
     } else {
         services.keyEventSource = std::make_unique<NullKeyEventSource>();
     }
-    services.pasteboard = std::make_unique<QtClipboardPasteboard>(nullptr);
+    std::unique_ptr<WaylandDataControl> dataControl =
+        plan.wayland ? WaylandDataControl::create(*plan.wayland) : nullptr;
+    if (dataControl) {
+        services.pasteboard = std::make_unique<DataControlPasteboard>(std::move(dataControl));
+    } else {
+        // Without data control (GNOME, KDE) only a focused window may set the clipboard: the
+        // text is then best typed through the desktop portal's keyboard instead of pasted.
+        services.pasteboard = std::make_unique<QtClipboardPasteboard>(nullptr);
+    }
     services.selectedTextReader = std::make_unique<NullSelectedTextReader>();
-    services.frontApplication = std::make_unique<NullFrontApplication>();
+    std::unique_ptr<ForeignToplevelFrontApplication> frontApplication =
+        plan.wayland ? ForeignToplevelFrontApplication::create(*plan.wayland,
+                                                               DesktopEntryIndex::applicationDirectories())
+                     : nullptr;
+    if (frontApplication) {
+        services.frontApplication = std::move(frontApplication);
+    } else {
+        services.frontApplication = std::make_unique<NullFrontApplication>();
+    }
     auto audioInput = std::make_unique<PulseAudioInput>();
     services.permissionProbe = std::make_unique<WaylandPermissionProbe>(
         keyboardProblem.isEmpty() ? std::nullopt : std::optional<QString>(keyboardProblem),
