@@ -18,7 +18,17 @@
 #include "platform/linux/session/DesktopSession.h"
 #include "platform/linux/sound/CanberraSoundPlayer.h"
 #include "platform/linux/uinput/UinputKeySynthesizer.h"
+#include "platform/linux/wayland/DataControlPasteboard.h"
+#include "platform/linux/wayland/ForeignToplevelFrontApplication.h"
+#include "platform/linux/wayland/LayerShellSurface.h"
+#include "platform/linux/wayland/VirtualKeyboardKeySynthesizer.h"
+#include "platform/linux/wayland/WaylandConnection.h"
+#include "platform/linux/wayland/WaylandDataControl.h"
 #include "platform/linux/wayland/WaylandPermissionProbe.h"
+#include "platform/linux/wayland/protocols/virtual-keyboard-unstable-v1-client-protocol.h"
+#include "platform/linux/wayland/protocols/wlr-data-control-unstable-v1-client-protocol.h"
+#include "platform/linux/wayland/protocols/wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
+#include "platform/linux/wayland/protocols/wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "platform/linux/x11/X11ClipboardReader.h"
 #include "platform/linux/x11/X11Compositor.h"
 #include "platform/linux/x11/X11ConnectionProvider.h"
@@ -52,14 +62,19 @@ const QString restoreTokenKey = QStringLiteral("portal.remoteDesktop.restoreToke
 // How long the one-time question "which portals are there" may take: the portal service may be
 // started by the bus for it.
 constexpr int portalProbeTimeoutMs = 1500;
+// The start-up handshake with the compositor: globals, seat, keymap. A compositor that does not
+// answer in this time is taken for absent.
+constexpr std::chrono::milliseconds waylandTimeout{2000};
 
 // The hotkey on Wayland, best first. The desktop's shortcut needs no device access and lets the
 // user pick the key in the desktop's own settings; the keyboards' devices need the `input` group.
 enum class HotkeyPath { portal, evdev, none };
-// Key output on Wayland, best first. The RemoteDesktop portal asks once (the restore token keeps
-// the answer) and types keysyms, so the layout does not matter; uinput needs write access to
-// /dev/uinput and types key positions, which the layout interprets.
-enum class KeyOutputPath { remoteDesktop, uinput, none };
+// Key output on Wayland, best first. The virtual-keyboard protocol (wlroots) needs no permission
+// and carries the active layout, so keys type what the user's keyboard would. The RemoteDesktop
+// portal (GNOME, KDE) types keysyms, so the layout does not matter either, but asks the user once
+// (the restore token keeps the answer). uinput needs write access to /dev/uinput, types key
+// positions that the layout interprets, and its keyboard appears only after udev has seen it.
+enum class KeyOutputPath { virtualKeyboard, remoteDesktop, uinput, none };
 
 // What the checks found; `nullReason` set means the null platform.
 struct Plan {
@@ -70,6 +85,16 @@ struct Plan {
     std::optional<QString> typingProblem;
     HotkeyPath hotkey = HotkeyPath::none;
     KeyOutputPath keyOutput = KeyOutputPath::none;
+    // Our own compositor connection (Wayland family), or why there is none.
+    std::shared_ptr<WaylandConnection> wayland;
+    QString waylandProblem;
+
+    bool offers(const wl_interface& interface) const { return wayland && wayland->global(interface); }
+    // What VirtualKeyboardKeySynthesizer::create() needs.
+    bool offersVirtualKeyboard() const {
+        return offers(zwp_virtual_keyboard_manager_v1_interface) && wayland->seat();
+    }
+    bool offersDataControl() const { return offers(zwlr_data_control_manager_v1_interface) && wayland->seat(); }
 };
 
 Plan makePlan(const QString& qtPlatform) {
@@ -85,6 +110,12 @@ Plan makePlan(const QString& qtPlatform) {
         return plan;
     }
     if (plan.session.family == DesktopSession::Family::wayland) {
+        Result<std::unique_ptr<WaylandConnection>> connected = WaylandConnection::connect({}, waylandTimeout);
+        if (connected) {
+            plan.wayland = std::move(connected).value();
+        } else {
+            plan.waylandProblem = connected.error().description;
+        }
         const QDBusConnection bus = QDBusConnection::sessionBus();
         plan.keyboards =
             EvdevKeyboardFinder::find(inputDirectory, KernelDeviceAccess(), UinputKeySynthesizer::deviceName);
@@ -94,8 +125,10 @@ Plan makePlan(const QString& qtPlatform) {
         } else if (plan.keyboards.problem().isEmpty()) {
             plan.hotkey = HotkeyPath::evdev;
         }
-        if (PortalClient::interfaceVersion(bus, RemoteDesktopKeySynthesizer::interface,
-                                           portalProbeTimeoutMs) > 0) {
+        if (plan.offersVirtualKeyboard()) {
+            plan.keyOutput = KeyOutputPath::virtualKeyboard;
+        } else if (PortalClient::interfaceVersion(bus, RemoteDesktopKeySynthesizer::interface,
+                                                  portalProbeTimeoutMs) > 0) {
             plan.keyOutput = KeyOutputPath::remoteDesktop;
         } else {
             plan.typingProblem = UinputKeySynthesizer::problem(uinputPath);
@@ -169,6 +202,9 @@ PortPath waylandHotkeyPath(const Plan& plan) {
 PortPath waylandKeyOutputPath(const Plan& plan) {
     const QString port = QStringLiteral("key output");
     switch (plan.keyOutput) {
+    case KeyOutputPath::virtualKeyboard:
+        return {port, QStringLiteral("virtual keyboard"),
+                QStringLiteral("the compositor offers one: keys go through the active layout")};
     case KeyOutputPath::remoteDesktop:
         return {port, QStringLiteral("desktop portal RemoteDesktop"),
                 QStringLiteral("offered by the session; asked once, the permission is kept; keysyms, so any "
@@ -182,18 +218,24 @@ PortPath waylandKeyOutputPath(const Plan& plan) {
         break;
     }
     return {port, QStringLiteral("none"),
-            QStringLiteral("no remote-desktop portal, and %1: the text is put on the clipboard, not pasted")
+            QStringLiteral("no virtual-keyboard protocol or remote-desktop portal, and %1: the text is put on the "
+                           "clipboard, not pasted")
                 .arg(plan.typingProblem.value_or(QStringLiteral("no virtual keyboard")))};
 }
 
 // Where the clipboard cannot reach the focused window (Qt on Wayland sets it only while one of
 // our windows has the focus) but the portal's keyboard can type any character, the text is typed.
 bool typesText(const Plan& plan, const QString& qtPlatform) {
-    return qtPlatform != QLatin1String("xcb") && plan.keyOutput == KeyOutputPath::remoteDesktop;
+    return !plan.offersDataControl() && qtPlatform != QLatin1String("xcb") &&
+           plan.keyOutput == KeyOutputPath::remoteDesktop;
 }
 
 PortPath waylandClipboardPath(const Plan& plan, const QString& qtPlatform) {
     const QString port = QStringLiteral("clipboard");
+    if (plan.offersDataControl()) {
+        return {port, QStringLiteral("data control"),
+                QStringLiteral("read and written whichever window has the focus, every format kept")};
+    }
     if (qtPlatform == QLatin1String("xcb")) {
         return {port, QStringLiteral("Qt"),
                 QStringLiteral("through XWayland, which shares it with Wayland windows")};
@@ -218,14 +260,21 @@ std::vector<PortPath> waylandPaths(const Plan& plan, const QString& qtPlatform) 
         waylandClipboardPath(plan, qtPlatform),
         {QStringLiteral("selected text"), none,
          QStringLiteral("Wayland shows no client another application's selection")},
-        {QStringLiteral("front application"), none,
-         QStringLiteral("Wayland tells no client which window has the focus")},
+        plan.offers(zwlr_foreign_toplevel_manager_v1_interface)
+            ? PortPath{QStringLiteral("front application"), QStringLiteral("foreign toplevel"),
+                       QStringLiteral("the compositor's task list names the activated window")}
+            : PortPath{QStringLiteral("front application"), none,
+                       QStringLiteral("the compositor tells no client which window has the focus: every "
+                                      "application counts as \"other\"")},
         {QStringLiteral("microphone"), QStringLiteral("PulseAudio"), QStringLiteral("the default source")},
         {QStringLiteral("sounds"), QStringLiteral("libcanberra"),
          QStringLiteral("the desktop's sound theme")},
-        {QStringLiteral("overlay"), none,
-         QStringLiteral("a window of ours could take the focus from where the text goes; the tray icon "
-                        "shows the state")}};
+        plan.offers(zwlr_layer_shell_v1_interface)
+            ? PortPath{QStringLiteral("overlay"), QStringLiteral("layer shell"),
+                       QStringLiteral("a surface on the top layer: no keyboard, clicks pass through")}
+            : PortPath{QStringLiteral("overlay"), none,
+                       QStringLiteral("the compositor offers no layer shell, and a window of ours could take "
+                                      "the focus from where the text goes; the tray icon shows the state")}};
 }
 
 PlatformServices nullPlatform(const QString& reason) {
@@ -284,6 +333,14 @@ PlatformServices x11Platform(const Clock& clock, const Plan& plan) {
 std::unique_ptr<KeySynthesizer> waylandKeyOutput(Plan& plan, const std::shared_ptr<PortalClient>& portal,
                                                  KeyValueStore* defaults,
                                                  std::function<std::optional<QString>()>& problem) {
+    if (plan.keyOutput == KeyOutputPath::virtualKeyboard) {
+        if (std::unique_ptr<KeySynthesizer> keyboard = VirtualKeyboardKeySynthesizer::create(*plan.wayland)) {
+            problem = [] { return std::optional<QString>(); };
+            return keyboard;
+        }
+        plan.typingProblem = QStringLiteral("the compositor's virtual keyboard could not be made");
+        plan.keyOutput = KeyOutputPath::none;
+    }
     if (plan.keyOutput == KeyOutputPath::remoteDesktop) {
         RemoteDesktopKeySynthesizer::TokenStore tokens;
         if (defaults) {
@@ -336,6 +393,7 @@ std::unique_ptr<KeyEventSource> waylandHotkey(const Clock& clock, const Plan& pl
 PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& qtPlatform,
                                  KeyValueStore* defaults) {
     PlatformServices services;
+    services.waylandConnection = plan.wayland;
     auto portal =
         std::make_shared<PortalClient>(QDBusConnection::sessionBus(), QGuiApplication::desktopFileName());
     std::function<std::optional<QString>()> typingProblem;
@@ -350,9 +408,30 @@ PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& 
     services.showsOverlay = false;
     services.hotkeyProblem = hotkeyProblem;
 
-    services.pasteboard = std::make_unique<QtClipboardPasteboard>(nullptr);
+    std::unique_ptr<WaylandDataControl> dataControl =
+        plan.offersDataControl() ? WaylandDataControl::create(*plan.wayland) : nullptr;
+    if (dataControl) {
+        services.pasteboard = std::make_unique<DataControlPasteboard>(std::move(dataControl));
+    } else {
+        // Without data control (GNOME, KDE) only a focused window may set the clipboard: the
+        // text is then typed through the desktop portal's keyboard where there is one.
+        services.pasteboard = std::make_unique<QtClipboardPasteboard>(nullptr);
+    }
     services.selectedTextReader = std::make_unique<NullSelectedTextReader>();
-    services.frontApplication = std::make_unique<NullFrontApplication>();
+    std::unique_ptr<ForeignToplevelFrontApplication> frontApplication =
+        plan.wayland
+            ? ForeignToplevelFrontApplication::create(*plan.wayland, DesktopEntryIndex::applicationDirectories())
+            : nullptr;
+    if (frontApplication) {
+        services.frontApplication = std::move(frontApplication);
+    } else {
+        services.frontApplication = std::make_unique<NullFrontApplication>();
+    }
+    if (plan.offers(zwlr_layer_shell_v1_interface)) {
+        services.overlaySurface = [connection = plan.wayland]() -> std::unique_ptr<OverlaySurface> {
+            return LayerShellSurface::create(connection);
+        };
+    }
     auto audioInput = std::make_unique<PulseAudioInput>();
     services.permissionProbe =
         std::make_unique<WaylandPermissionProbe>(hotkeyProblem, typingProblem, *audioInput);

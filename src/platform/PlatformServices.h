@@ -20,9 +20,14 @@
 #include <optional>
 #include <vector>
 
+class WaylandConnection;
+
 // One implementation of every desktop port, all from the same platform. Members are destroyed in
 // reverse order, so later ones may refer to earlier ones (the permission probe asks the audio input).
 struct PlatformServices {
+    // The compositor connection the Wayland ports share; declared first so it outlives them. Null
+    // on other platforms, or where no compositor answered.
+    std::shared_ptr<WaylandConnection> waylandConnection;
     // "x11", "wayland" or "null".
     QString name;
     // Why the null platform stands in; empty when a real one was found.
