@@ -7,6 +7,7 @@
 #include "core/update/UpdateService.h"
 #include "platform/PlatformFactory.h"
 #include "ui/HotkeyRecorder.h"
+#include "ui/LayerShellOverlay.h"
 #include "ui/OverlayWindow.h"
 #include "ui/SetupWizardWindow.h"
 #include "ui/StatusMenuModel.h"
@@ -122,7 +123,10 @@ KestrovApp::KestrovApp(QObject* parent)
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_engine.rootContext()->setContextProperty(QStringLiteral("autostart"), &m_autostart);
     m_engine.addImageProvider(IconImageProvider::providerId, new IconImageProvider);
-    if (m_platform.showsOverlay) {
+    if (m_platform.overlaySurface) {
+        m_layerShellOverlay =
+            std::make_unique<LayerShellOverlay>(m_overlay, m_engine, m_platform.overlaySurface());
+    } else if (m_platform.showsOverlay) {
         m_overlayWindow = std::make_unique<OverlayWindow>(m_overlay, m_engine, m_platform.isCompositing);
     }
 

@@ -27,6 +27,7 @@
 
 #include <memory>
 
+class LayerShellOverlay;
 class OverlayWindow;
 class PTTAppState;
 class SettingsWindow;
@@ -106,6 +107,7 @@ private:
 
     QQmlEngine m_engine;
     std::unique_ptr<OverlayWindow> m_overlayWindow;
+    std::unique_ptr<LayerShellOverlay> m_layerShellOverlay;
     std::unique_ptr<StatusMenuModel> m_statusMenu;
     std::unique_ptr<StatusPopover> m_popover;
     std::unique_ptr<StatusTrayIcon> m_trayIcon;

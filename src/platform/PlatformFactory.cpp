@@ -20,6 +20,7 @@
 #include "platform/linux/uinput/UinputKeySynthesizer.h"
 #include "platform/linux/wayland/DataControlPasteboard.h"
 #include "platform/linux/wayland/ForeignToplevelFrontApplication.h"
+#include "platform/linux/wayland/LayerShellProtocol.h"
 #include "platform/linux/wayland/LayerShellSurface.h"
 #include "platform/linux/wayland/VirtualKeyboardKeySynthesizer.h"
 #include "platform/linux/wayland/WaylandConnection.h"
@@ -28,7 +29,6 @@
 #include "platform/linux/wayland/protocols/virtual-keyboard-unstable-v1-client-protocol.h"
 #include "platform/linux/wayland/protocols/wlr-data-control-unstable-v1-client-protocol.h"
 #include "platform/linux/wayland/protocols/wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
-#include "platform/linux/wayland/protocols/wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "platform/linux/x11/X11ClipboardReader.h"
 #include "platform/linux/x11/X11Compositor.h"
 #include "platform/linux/x11/X11ConnectionProvider.h"
@@ -94,7 +94,9 @@ struct Plan {
     bool offersVirtualKeyboard() const {
         return offers(zwp_virtual_keyboard_manager_v1_interface) && wayland->seat();
     }
-    bool offersDataControl() const { return offers(zwlr_data_control_manager_v1_interface) && wayland->seat(); }
+    bool offersDataControl() const {
+        return offers(zwlr_data_control_manager_v1_interface) && wayland->seat();
+    }
 };
 
 Plan makePlan(const QString& qtPlatform) {
@@ -218,8 +220,9 @@ PortPath waylandKeyOutputPath(const Plan& plan) {
         break;
     }
     return {port, QStringLiteral("none"),
-            QStringLiteral("no virtual-keyboard protocol or remote-desktop portal, and %1: the text is put on the "
-                           "clipboard, not pasted")
+            QStringLiteral(
+                "no virtual-keyboard protocol or remote-desktop portal, and %1: the text is put on the "
+                "clipboard, not pasted")
                 .arg(plan.typingProblem.value_or(QStringLiteral("no virtual keyboard")))};
 }
 
@@ -419,9 +422,9 @@ PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& 
     }
     services.selectedTextReader = std::make_unique<NullSelectedTextReader>();
     std::unique_ptr<ForeignToplevelFrontApplication> frontApplication =
-        plan.wayland
-            ? ForeignToplevelFrontApplication::create(*plan.wayland, DesktopEntryIndex::applicationDirectories())
-            : nullptr;
+        plan.wayland ? ForeignToplevelFrontApplication::create(*plan.wayland,
+                                                               DesktopEntryIndex::applicationDirectories())
+                     : nullptr;
     if (frontApplication) {
         services.frontApplication = std::move(frontApplication);
     } else {

@@ -11,6 +11,7 @@
 #include "core/ports/SelectedTextReader.h"
 #include "core/ports/SoundPlayer.h"
 #include "core/ports/WindowKeyTranslator.h"
+#include "platform/OverlaySurface.h"
 #include "platform/PortPath.h"
 
 #include <QString>
@@ -54,6 +55,9 @@ struct PlatformServices {
     // Insert text by typing it rather than pasting it: the clipboard cannot reach the focused
     // window, but the key output can type any character.
     bool typesText = false;
+    // The overlay as a surface of the desktop's own kind (the layer shell), drawn by the user
+    // interface; empty where there is none. Made on demand by the one overlay that uses it.
+    std::function<std::unique_ptr<OverlaySurface>()> overlaySurface;
     // Reads key presses in our own windows (the shortcut recorder); empty where none can.
     std::function<std::unique_ptr<WindowKeyTranslator>()> windowKeyTranslator;
 
