@@ -145,7 +145,8 @@ std::vector<PortPath> x11Paths(const Plan& plan) {
 // Key output, best first. The virtual-keyboard protocol needs no permission and carries the active
 // layout, so keys type the same symbols as the user's keyboard; uinput needs write access to
 // /dev/uinput and types by position, and its keyboard appears only after udev has seen it. A
-// desktop portal (RemoteDesktop), where one runs, goes before both.
+// desktop portal (RemoteDesktop), where one runs, goes before both: it asks the user once and
+// works on GNOME and KDE, which offer neither protocol.
 PortPath keyOutputPath(const Plan& plan) {
     if (plan.offersVirtualKeyboard()) {
         return {QStringLiteral("key output"), QStringLiteral("virtual keyboard"),
@@ -256,7 +257,8 @@ PlatformServices x11Platform(const Clock& clock, const Plan& plan) {
 PlatformServices waylandPlatform(const Clock& clock, Plan& plan, const QString& qtPlatform) {
     PlatformServices services;
     services.waylandConnection = plan.wayland;
-    // In the order keyOutputPath() describes.
+    // In the order keyOutputPath() describes. A desktop portal's keyboard (RemoteDesktop), where
+    // one runs, is tried first, here.
     if (plan.offersVirtualKeyboard()) {
         services.keySynthesizer = VirtualKeyboardKeySynthesizer::create(*plan.wayland);
         // uinput is not needed then, whether or not it could be written.
