@@ -25,10 +25,11 @@ QStringList typesOf(const Formats& formats) {
     return types;
 }
 
-QByteArray pasted(const QString& type) {
+QByteArray pasted(const QString& type, const QStringList& options = {}) {
     QByteArray output;
     DesktopTest::run(QStringLiteral("wl-paste"),
-                     {QStringLiteral("--no-newline"), QStringLiteral("--type"), type}, &output);
+                     options + QStringList{QStringLiteral("--no-newline"), QStringLiteral("--type"), type},
+                     &output);
     return output;
 }
 
@@ -62,6 +63,7 @@ private Q_SLOTS:
     void snapshotAndRestoreKeepEveryType_data();
     void snapshotAndRestoreKeepEveryType();
     void anOwnerThatHangsYieldsNothingInTime();
+    void aPrimarySelectionTakenMeanwhileIsLeftAlone();
 
 private:
     Client m_owner;
@@ -134,6 +136,27 @@ void tst_DataControlPasteboard::anOwnerThatHangsYieldsNothingInTime() {
     ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
     owner.kill();
     owner.waitForFinished();
+}
+
+void tst_DataControlPasteboard::aPrimarySelectionTakenMeanwhileIsLeftAlone() {
+    const QStringList primary{QStringLiteral("--primary")};
+    const QString text = QStringLiteral("text/plain;charset=utf-8");
+    const PasteboardSnapshot before{{{text, QByteArray("selected before")}}};
+    m_ours.pasteboard->setPrimaryText(QStringLiteral("dictated"));
+    QCOMPARE(pasted(text, primary), QByteArray("dictated"));
+    m_ours.pasteboard->restore(before, PasteboardSelection::primary);
+    QCOMPARE(pasted(text, primary), QByteArray("selected before"));
+
+    m_ours.pasteboard->setPrimaryText(QStringLiteral("dictated again"));
+    QProcess user;
+    user.start(QStringLiteral("wl-copy"), {QStringLiteral("--foreground"), QStringLiteral("--primary"),
+                                           QStringLiteral("selected meanwhile")});
+    QVERIFY(user.waitForStarted());
+    QTRY_VERIFY(!m_ours.dataControl->ownContent(PasteboardSelection::primary));
+    m_ours.pasteboard->restore(before, PasteboardSelection::primary);
+    QCOMPARE(pasted(text, primary), QByteArray("selected meanwhile"));
+    user.kill();
+    user.waitForFinished();
 }
 
 QTEST_MAIN(tst_DataControlPasteboard)
