@@ -212,10 +212,10 @@ PortPath waylandKeyOutputPath(const Plan& plan) {
                 QStringLiteral("offered by the session; asked once, the permission is kept; keysyms, so any "
                                "layout types right")};
     case KeyOutputPath::uinput:
-        return {
-            port, QStringLiteral("uinput"),
-            QStringLiteral("no remote-desktop portal; %1 can be written: a virtual keyboard types the paste")
-                .arg(uinputPath)};
+        return {port, QStringLiteral("uinput"),
+                QStringLiteral("no virtual-keyboard protocol or remote-desktop portal; %1 can be written: a "
+                               "virtual keyboard of our own types the paste")
+                    .arg(uinputPath)};
     case KeyOutputPath::none:
         break;
     }

@@ -3,6 +3,7 @@
 #include "core/common/ErrorDomain.h"
 
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -64,6 +65,10 @@ Result<std::unique_ptr<WaylandConnection>> WaylandConnection::connect(const QStr
                                    : connection->m_error);
     }
 
+    // Without an event loop (a command that only asks what the compositor offers) nobody reads.
+    if (!QCoreApplication::instance()) {
+        return connection;
+    }
     const int fd = wl_display_get_fd(display);
     WaylandConnection* self = connection.get();
     connection->m_readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
