@@ -80,7 +80,8 @@ void tst_WaylandDictation::initTestCase() {
     QCOMPARE(m_app->platform().name, QStringLiteral("wayland"));
     QCOMPARE(portPath(m_app->platform(), QStringLiteral("clipboard")), QStringLiteral("data control"));
     QCOMPARE(portPath(m_app->platform(), QStringLiteral("key output")), QStringLiteral("virtual keyboard"));
-    QCOMPARE(portPath(m_app->platform(), QStringLiteral("front application")), QStringLiteral("foreign toplevel"));
+    QCOMPARE(portPath(m_app->platform(), QStringLiteral("front application")),
+             QStringLiteral("foreign toplevel"));
     m_instance = std::make_unique<SingleInstance>();
     QString why;
     QVERIFY2(m_instance->becomePrimary(&why), qPrintable(why));
