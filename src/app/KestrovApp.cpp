@@ -7,6 +7,7 @@
 #include "core/update/UpdateService.h"
 #include "platform/PlatformFactory.h"
 #include "ui/HotkeyRecorder.h"
+#include "ui/LayerShellOverlay.h"
 #include "ui/OverlayWindow.h"
 #include "ui/SetupWizardWindow.h"
 #include "ui/StatusMenuModel.h"
@@ -45,8 +46,8 @@ void say(const QString& line) {
 
 KestrovApp::KestrovApp(QObject* parent)
     : QObject(parent)
-    , m_platform(PlatformFactory::create(m_scheduler.clock()))
     , m_defaults(AppPaths::defaultsFile())
+    , m_platform(PlatformFactory::create(m_scheduler.clock(), &m_defaults))
     , m_database(m_scheduler.clock())
     , m_backend([this] { return m_settingsStore.load(); },
                 [this] { return BackendToken::fromCredentials(m_keychain); }, backendOptions(m_network))
@@ -61,6 +62,7 @@ KestrovApp::KestrovApp(QObject* parent)
     , m_notes(m_scheduler.clock())
     , m_autostart(AutostartEntry::defaultFilePath(), QCoreApplication::applicationFilePath()) {
     QApplication::setQuitOnLastWindowClosed(false);
+    m_paste.setTypesText(m_platform.typesText);
     // Small windows that change a little at a time: the software renderer redraws only what
     // changed, and loading no GPU driver keeps the start-up short and the memory small.
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {
@@ -121,12 +123,16 @@ KestrovApp::KestrovApp(QObject* parent)
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_engine.rootContext()->setContextProperty(QStringLiteral("autostart"), &m_autostart);
     m_engine.addImageProvider(IconImageProvider::providerId, new IconImageProvider);
-    if (m_platform.showsOverlay) {
+    if (m_platform.overlaySurface) {
+        m_layerShellOverlay =
+            std::make_unique<LayerShellOverlay>(m_overlay, m_engine, m_platform.overlaySurface());
+    } else if (m_platform.showsOverlay) {
         m_overlayWindow = std::make_unique<OverlayWindow>(m_overlay, m_engine, m_platform.isCompositing);
     }
 
     m_statusMenu = std::make_unique<StatusMenuModel>(*m_controller, m_database, m_audioCapture,
                                                      m_updates.get(), m_platform.functionKeyName);
+    m_statusMenu->setHotkeyProblemSource(m_platform.hotkeyProblem);
     m_popover = std::make_unique<StatusPopover>(*m_statusMenu, m_engine, m_scheduler.clock());
     m_trayIcon = std::make_unique<StatusTrayIcon>(*m_statusMenu);
     connect(m_trayIcon.get(), &StatusTrayIcon::popoverRequested, this,

@@ -27,6 +27,7 @@
 
 #include <memory>
 
+class LayerShellOverlay;
 class OverlayWindow;
 class PTTAppState;
 class SettingsWindow;
@@ -81,8 +82,9 @@ private:
     QCoro::Task<> startLocalService();
 
     QtScheduler m_scheduler;
-    PlatformServices m_platform;
+    // Before the platform, which keeps a desktop portal's restore token in it.
     JsonFileKeyValueStore m_defaults;
+    PlatformServices m_platform;
     SettingsStore m_settingsStore{m_defaults};
     KeychainService m_keychain{m_defaults};
     LocalDatabase m_database;
@@ -105,6 +107,7 @@ private:
 
     QQmlEngine m_engine;
     std::unique_ptr<OverlayWindow> m_overlayWindow;
+    std::unique_ptr<LayerShellOverlay> m_layerShellOverlay;
     std::unique_ptr<StatusMenuModel> m_statusMenu;
     std::unique_ptr<StatusPopover> m_popover;
     std::unique_ptr<StatusTrayIcon> m_trayIcon;

@@ -11,6 +11,7 @@
 #include "core/ports/SelectedTextReader.h"
 #include "core/ports/SoundPlayer.h"
 #include "core/ports/WindowKeyTranslator.h"
+#include "platform/OverlaySurface.h"
 #include "platform/PortPath.h"
 
 #include <QString>
@@ -20,9 +21,14 @@
 #include <optional>
 #include <vector>
 
+class WaylandConnection;
+
 // One implementation of every desktop port, all from the same platform. Members are destroyed in
 // reverse order, so later ones may refer to earlier ones (the permission probe asks the audio input).
 struct PlatformServices {
+    // The compositor connection the Wayland ports share; declared first so it outlives them. Null
+    // on other platforms, or where no compositor answered.
+    std::shared_ptr<WaylandConnection> waylandConnection;
     // "x11", "wayland" or "null".
     QString name;
     // Why the null platform stands in; empty when a real one was found.
@@ -43,6 +49,15 @@ struct PlatformServices {
     // microphone opens; absent when they can.
     std::function<std::optional<QString>()> keyboardAccessProblem;
     std::function<std::optional<QString>()> microphoneProblem;
+    // Why the hotkey cannot be heard, with what to do about it, in one line; absent when it can.
+    // Main thread, cheap: the pop-over asks whenever it opens.
+    std::function<std::optional<QString>()> hotkeyProblem = [] { return std::optional<QString>(); };
+    // Insert text by typing it rather than pasting it: the clipboard cannot reach the focused
+    // window, but the key output can type any character.
+    bool typesText = false;
+    // The overlay as a surface of the desktop's own kind (the layer shell), drawn by the user
+    // interface; empty where there is none. Made on demand by the one overlay that uses it.
+    std::function<std::unique_ptr<OverlaySurface>()> overlaySurface;
     // Reads key presses in our own windows (the shortcut recorder); empty where none can.
     std::function<std::unique_ptr<WindowKeyTranslator>()> windowKeyTranslator;
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// How the platform serves one port, for `orlavo doctor`: "key events" via "evdev" because "...".
+// How the platform serves one port, for `orlavo doctor`: "hotkey" via "evdev" because "...".
 struct PortPath {
     QString port;
     QString path;

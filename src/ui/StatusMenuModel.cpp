@@ -85,6 +85,19 @@ QString StatusMenuModel::statusLine() const {
                          HotkeyInstructions::startVerb(m_controller.settings().hotkey));
 }
 
+QString StatusMenuModel::hotkeyProblem() const {
+    const std::optional<QString> problem = m_hotkeyProblemSource ? m_hotkeyProblemSource() : std::nullopt;
+    if (!problem) {
+        return {};
+    }
+    // A line of its own under the status: capitalised as a sentence.
+    QString line = *problem;
+    if (!line.isEmpty()) {
+        line[0] = line[0].toUpper();
+    }
+    return line.endsWith(QLatin1Char('.')) ? line : line + QLatin1Char('.');
+}
+
 bool StatusMenuModel::pruningEnabled() const {
     return m_controller.settings().promptPruningEnabled;
 }

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+#include <functional>
+#include <optional>
+
 class IAudioCaptureService;
 class LocalDatabase;
 class PTTAppState;
@@ -32,6 +35,8 @@ class StatusMenuModel final : public QObject {
     Q_PROPERTY(bool updateAvailable READ updateAvailable NOTIFY changed)
     Q_PROPERTY(QString updateTitle READ updateTitle NOTIFY changed)
     Q_PROPERTY(bool isDownloading READ isDownloading NOTIFY changed)
+    // Why the hotkey cannot be heard and what to do, one line; empty when it can.
+    Q_PROPERTY(QString hotkeyProblem READ hotkeyProblem NOTIFY changed)
 
 public:
     enum class IconState { off, on, recording };
@@ -56,6 +61,11 @@ public:
     QString updateTitle() const;
     bool isDownloading() const;
     IconState iconState() const { return m_iconState; }
+    QString hotkeyProblem() const;
+    // Asked whenever the pop-over opens: a desktop may refuse the hotkey long after start-up.
+    void setHotkeyProblemSource(std::function<std::optional<QString>()> source) {
+        m_hotkeyProblemSource = std::move(source);
+    }
 
     // The hotkey as the user is told to press it.
     QString hotkeyHint() const;
@@ -91,6 +101,7 @@ private:
     const IAudioCaptureService& m_capture;
     QPointer<UpdateService> m_updates;
     QString m_functionKeyName;
+    std::function<std::optional<QString>()> m_hotkeyProblemSource;
     QString m_savingsLine;
     bool m_hasSavings = false;
     IconState m_iconState = IconState::off;

@@ -86,6 +86,19 @@ Rectangle {
             elide: Text.ElideRight
         }
 
+        Text {
+            objectName: "hotkeyProblem"
+            Layout.fillWidth: true
+            Layout.bottomMargin: 10
+            visible: text.length > 0
+            text: root.menu.hotkeyProblem
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+            font.pixelSize: 11
+            color: "#e0383e"
+            wrapMode: Text.Wrap
+        }
+
         Divider {
             Layout.bottomMargin: 6
         }

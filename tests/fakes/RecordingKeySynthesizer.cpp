@@ -23,6 +23,17 @@ Result<void> RecordingKeySynthesizer::tapKey(quint16 keyCode, quint64 flags) {
     return Result<void>::success();
 }
 
+Result<void> RecordingKeySynthesizer::typeText(const QString& text) {
+    if (!m_available) {
+        return PTTError{ErrorDomain::platform, 1, QStringLiteral("Key presses cannot be posted")};
+    }
+    m_typed.append(text);
+    if (m_journal) {
+        m_journal->record(QStringLiteral("typed ") + text);
+    }
+    return Result<void>::success();
+}
+
 QString RecordingKeySynthesizer::describe(quint16 keyCode, quint64 flags) {
     static const std::pair<quint64, const char*> modifiers[] = {{ModifierFlags::control, "ctrl+"},
                                                                 {ModifierFlags::option, "alt+"},

@@ -3,6 +3,7 @@
 #include "core/ports/KeySynthesizer.h"
 
 #include <QList>
+#include <QStringList>
 
 class EventJournal;
 
@@ -20,6 +21,8 @@ public:
 
     Result<void> tapKey(quint16 keyCode, quint64 flags) override;
     bool isAvailable() const override { return m_available; }
+    bool canTypeText() const override { return true; }
+    Result<void> typeText(const QString& text) override;
 
     // Unavailable: every tap fails and nothing is posted.
     void setAvailable(bool available) { m_available = available; }
@@ -27,11 +30,13 @@ public:
     void failAfter(int count) { m_failAfter = count; }
 
     const QList<Tap>& taps() const { return m_taps; }
+    const QStringList& typed() const { return m_typed; }
     static QString describe(quint16 keyCode, quint64 flags);
 
 private:
     EventJournal* m_journal;
     QList<Tap> m_taps;
+    QStringList m_typed;
     bool m_available = true;
     int m_failAfter = -1;
 };

@@ -66,6 +66,8 @@ private Q_SLOTS:
     void pastesInsideTheRestoreWindow_data();
     void pastesInsideTheRestoreWindow();
     void keystrokesAndSelection();
+    void typedWhereTheClipboardCannotReach_data();
+    void typedWhereTheClipboardCannotReach();
 };
 
 void tst_PasteService::pasteChord_data() {
@@ -144,6 +146,30 @@ void tst_PasteService::whatReachesTheWindow() {
     rig.advanceTo(0.05);
     QVERIFY(outcome.has_value() && outcome->ok());
     QCOMPARE(rig.clipboard(), pasted);
+}
+
+void tst_PasteService::typedWhereTheClipboardCannotReach_data() {
+    QTest::addColumn<bool>("keyboardWorks");
+    QTest::addColumn<QStringList>("typed");
+    QTest::newRow("typed") << true << QStringList{QStringLiteral("a]0;tb\nc")};
+    QTest::newRow("keyboard refused") << false << QStringList{};
+}
+
+// The user's clipboard is never touched, whether the typing works or not.
+void tst_PasteService::typedWhereTheClipboardCannotReach() {
+    QFETCH(bool, keyboardWorks);
+    QFETCH(QStringList, typed);
+    Rig rig;
+    rig.service.setTypesText(true);
+    rig.synthesizer.setAvailable(keyboardWorks);
+    auto& outcome = rig.paste(QString::fromUtf8("a\x1b]0;t\x07"
+                                                "b\nc"));
+    rig.advanceTo(2.0);
+    QVERIFY(outcome.has_value());
+    QCOMPARE(outcome->ok(), keyboardWorks);
+    QCOMPARE(rig.synthesizer.typed(), typed);
+    QVERIFY(rig.synthesizer.taps().isEmpty());
+    QCOMPARE(rig.clipboard(), QStringLiteral("abc"));
 }
 
 void tst_PasteService::restoreKeepsWhatTheUserHad_data() {

@@ -71,7 +71,7 @@ void tst_PlatformFactory::waylandSaysWhatEachPortUses() {
     if (!services.keySynthesizer->isAvailable()) {
         const Result<void> tapped = services.keySynthesizer->tapKey(9, 0);
         QVERIFY(!tapped);
-        QVERIFY2(typing.reason.startsWith(tapped.error().description.section(QLatin1String(": "), 1)),
+        QVERIFY2(typing.reason.contains(tapped.error().description.section(QLatin1String(": "), 1)),
                  qPrintable(typing.reason));
     }
 }

@@ -13,7 +13,7 @@ int runDoctorCommand(const QStringList& arguments) {
     // Asked of the environment the tray application would start in, without starting it.
     const QString qtPlatform = DesktopSession::qtPlatform(DesktopSession::Environment::fromProcess());
     for (const PortPath& path : PlatformFactory::describe(qtPlatform)) {
-        std::printf("%-14s %s: %s\n", qPrintable(path.port), qPrintable(path.path), qPrintable(path.reason));
+        std::printf("%s: %s (%s)\n", qPrintable(path.port), qPrintable(path.path), qPrintable(path.reason));
     }
     return 0;
 }

@@ -33,6 +33,7 @@ void HotkeyMonitor::start() {
         return;
     }
     m_keyEvents.setOnDisabled([this] { handleFeedDisabled(); });
+    m_keyEvents.setBinding(m_binding);
     // One feed serves both paths here, so without it nothing can be recognised and nothing is
     // reported as running.
     if (!m_keyEvents.start([this](const KeyEvent& event) { handleKeyEvent(event); })) {

@@ -41,6 +41,9 @@ QCoro::Task<PasteboardSnapshot> PasteService::userContent() {
 }
 
 QCoro::Task<Result<void>> PasteService::insertViaClipboard(QString text) {
+    if (m_typesText) {
+        co_return m_keySynthesizer.typeText(ControlCharacters::strip(text));
+    }
     const std::weak_ptr<int> alive = m_alive;
     const std::optional<FrontApplicationInfo> application = m_frontApplication.current();
     const auto chord = application ? TerminalEmulators::pasteChordFor(*application)

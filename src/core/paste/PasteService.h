@@ -28,6 +28,9 @@ public:
     ~PasteService() override;
 
     QCoro::Task<Result<void>> insertViaClipboard(QString text) override;
+    // Where the clipboard cannot reach the focused application, the text is typed instead (the
+    // key synthesizer must be able to); the user's clipboard is then never touched.
+    void setTypesText(bool typesText) { m_typesText = typesText; }
     QCoro::Task<std::optional<QString>> selectedText() override;
     Result<void> selectPreviousText(int characterCount) override;
     Result<void> sendKeystroke(quint16 keyCode, quint64 flags) override;
@@ -58,5 +61,6 @@ private:
     FrontApplication& m_frontApplication;
     Scheduler& m_scheduler;
     std::optional<PendingRestore> m_pendingRestore;
+    bool m_typesText = false;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

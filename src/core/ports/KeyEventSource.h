@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/model/HotkeyBinding.h"
+
 #include <QtGlobal>
 
 #include <functional>
@@ -44,4 +46,8 @@ public:
 
     // Called on the main thread when the platform drops the feed.
     virtual void setOnDisabled(std::function<void()> handler) = 0;
+
+    // The hotkey, told before every start(). Feeds that hear every key ignore it; one that hears
+    // only a shortcut of the desktop's asks for this one.
+    virtual void setBinding(const HotkeyBinding& binding) { (void)binding; }
 };

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "core/common/ErrorDomain.h"
 #include "core/common/Result.h"
 
+#include <QString>
 #include <QtGlobal>
 
 // Posts synthetic key presses to the session as if typed (system key codes and modifier bits, as
@@ -17,4 +19,12 @@ public:
 
     // Whether synthetic events can be posted at all.
     virtual bool isAvailable() const = 0;
+
+    // Types `text` key by key, where the keyboard can produce any character (keysyms): the way
+    // to insert text where the clipboard cannot reach the focused application.
+    virtual bool canTypeText() const { return false; }
+    virtual Result<void> typeText(const QString& text) {
+        (void)text;
+        return PTTError{ErrorDomain::platform, 0, QStringLiteral("This keyboard cannot type text")};
+    }
 };

@@ -21,6 +21,11 @@ QString missingDesktop();
 #define DESKTOP_TEST_REQUIRE_DESKTOP()                                                                       \
     if (const QString missing = DesktopTest::missingDesktop(); !missing.isEmpty())                           \
     QFAIL(qPrintable(missing))
+// The same for the Wayland desktop (scripts/desktop run --wayland).
+QString missingWaylandDesktop();
+#define DESKTOP_TEST_REQUIRE_WAYLAND()                                                                       \
+    if (const QString missing = DesktopTest::missingWaylandDesktop(); !missing.isEmpty())                    \
+    QFAIL(qPrintable(missing))
 
 // A client of our own on the test display, independent of the code under test: it types through
 // XTest like a remote desktop or xdotool would, and reads and writes window properties.
@@ -75,8 +80,8 @@ public:
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
 
-    // Starts it and waits until it is shown, has the focus and is the window manager's active
-    // window.
+    // Starts it and waits until it is shown, has the focus and (on X11) is the window manager's
+    // active window.
     bool start(const QString& windowClass, const QString& instance, const QString& text = {});
     // Where the next start() asks the window manager to put the window.
     void setPosition(const QPoint& topLeft) { m_position = topLeft; }

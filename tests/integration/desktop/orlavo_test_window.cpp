@@ -57,6 +57,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     const QString windowClass = QString::fromLocal8Bit(argumentAfter(argc, argv, "--class"));
     QApplication::setApplicationName(windowClass);
+    // On Wayland the window's app id: the class, as WM_CLASS carries it on X11.
+    QGuiApplication::setDesktopFileName(windowClass);
 
     QPlainTextEdit editor;
     editor.setWindowTitle(windowClass + QStringLiteral(" test window"));

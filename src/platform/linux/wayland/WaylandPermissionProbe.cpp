@@ -2,15 +2,14 @@
 
 #include "core/ports/AudioInput.h"
 
-WaylandPermissionProbe::WaylandPermissionProbe(std::optional<QString> keyboardProblem,
-                                               std::optional<QString> typingProblem,
+WaylandPermissionProbe::WaylandPermissionProbe(Problem keyboardProblem, Problem typingProblem,
                                                const AudioInput& audioInput)
     : m_keyboardProblem(std::move(keyboardProblem))
     , m_typingProblem(std::move(typingProblem))
     , m_audioInput(audioInput) {}
 
 bool WaylandPermissionProbe::isAccessibilityTrusted() const {
-    return !m_keyboardProblem && !m_typingProblem;
+    return !m_keyboardProblem() && !m_typingProblem();
 }
 
 bool WaylandPermissionProbe::isMicrophoneAuthorized() const {
@@ -22,8 +21,8 @@ QCoro::Task<bool> WaylandPermissionProbe::requestMicrophoneAccess() {
 }
 
 std::optional<QString> WaylandPermissionProbe::unsupportedDesktopReason() const {
-    if (m_keyboardProblem) {
-        return QStringLiteral("The hotkey cannot be heard: %1.").arg(*m_keyboardProblem);
+    if (const std::optional<QString> problem = m_keyboardProblem()) {
+        return QStringLiteral("The hotkey cannot be heard: %1.").arg(*problem);
     }
     return std::nullopt;
 }

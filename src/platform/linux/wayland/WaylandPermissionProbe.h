@@ -4,14 +4,17 @@
 
 class AudioInput;
 
-// On Wayland no protocol lets a client hear or type the session's keys; Orlavo reads the keyboards
-// and types through a virtual one, which the user's groups allow or not. The problems were found
-// when the platform was chosen and hold for the run: group membership changes need a new login.
+#include <functional>
+
+// On Wayland the hotkey and the typing each come through a path of their own (a desktop portal,
+// the keyboards' devices, a virtual keyboard). Each path says why it cannot serve; a portal may
+// say so only once the user has answered its dialog, so the problems are asked for every time.
 class WaylandPermissionProbe final : public PermissionProbe {
 public:
-    // `keyboardProblem`: why no keyboard can be read; `typingProblem`: why no key can be typed.
-    WaylandPermissionProbe(std::optional<QString> keyboardProblem, std::optional<QString> typingProblem,
-                           const AudioInput& audioInput);
+    using Problem = std::function<std::optional<QString>()>;
+
+    // `keyboardProblem`: why the hotkey cannot be heard; `typingProblem`: why no key can be typed.
+    WaylandPermissionProbe(Problem keyboardProblem, Problem typingProblem, const AudioInput& audioInput);
 
     bool isAccessibilityTrusted() const override;
     bool isMicrophoneAuthorized() const override;
@@ -21,7 +24,7 @@ public:
     std::optional<QString> unsupportedDesktopReason() const override;
 
 private:
-    std::optional<QString> m_keyboardProblem;
-    std::optional<QString> m_typingProblem;
+    Problem m_keyboardProblem;
+    Problem m_typingProblem;
     const AudioInput& m_audioInput;
 };
