@@ -3,8 +3,9 @@
 // hotkey monitor switch.
 
 #include "core/backend/IBackendClient.h"
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
 #include "core/dictation/PTTAppState.h"
+#include "core/dictation/PipelineError.h"
 #include "core/files/FileBookmark.h"
 #include "core/hotkey/IHotkeyMonitor.h"
 #include "core/hotkey/KeyCodes.h"
@@ -30,7 +31,7 @@ void report(const char* what, const PTTError& error) {
 }
 
 PTTError emptyEntry() {
-    return {ErrorDomain::pipeline, 0, QStringLiteral("Both fields need some text.")};
+    return makeError(PipelineError::incompleteEntry, QStringLiteral("Both fields need some text."));
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 
 #include "OrlavoVersion.h"
 #include "core/backend/BackendToken.h"
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/FileError.h"
 #include "core/paths/AppPaths.h"
 #include "server/auth/ServerToken.h"
 #include "server/cli/ConfigCheck.h"
@@ -38,8 +39,8 @@ Result<ServerToken> resolveToken(const ServerConfig& config) {
         if (auto token = ServerToken::fromText(*config.token)) {
             return std::move(*token);
         }
-        return PTTError{ErrorDomain::file, 1,
-                        QStringLiteral("the configured token is longer than 1024 characters")};
+        return makeError(FileError::failed,
+                         QStringLiteral("the configured token is longer than 1024 characters"));
     }
     return ServerToken::loadOrCreate(AppPaths::serverTokenFile());
 }

@@ -1,6 +1,7 @@
 #include "platform/linux/pulse/PulseAudioInput.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 #include "platform/linux/async/PendingValue.h"
 
 #include <QTimer>
@@ -16,12 +17,6 @@ constexpr pa_usec_t fragmentMicroseconds = 10'000;
 // A local server answers in milliseconds; one that takes this long is hung.
 constexpr int probeTimeoutMs = 2000;
 constexpr int startTimeoutMs = 5000;
-
-enum ErrorCode { cannotStart = 20, stopped = 21, cancelled = 22 };
-
-PTTError audioError(ErrorCode code, const QString& description) {
-    return PTTError{ErrorDomain::platform, code, description};
-}
 
 QString serverError(pa_context* context) {
     return QString::fromUtf8(pa_strerror(context ? pa_context_errno(context) : PA_ERR_UNKNOWN));
@@ -286,7 +281,9 @@ struct PulseAudioInput::Impl {
         const quint64 failed = generation;
         QMetaObject::invokeMethod(
             &owner,
-            [this, failed, description] { completeStart(failed, audioError(cannotStart, description)); },
+            [this, failed, description] {
+                completeStart(failed, makeError(PlatformError::audioInputCannotStart, description));
+            },
             Qt::QueuedConnection);
     }
 
@@ -301,7 +298,7 @@ struct PulseAudioInput::Impl {
                     return;
                 }
                 const FailureHandler handler = std::exchange(onFailure, nullptr);
-                handler(audioError(stopped, description));
+                handler(makeError(PlatformError::audioInputStopped, description));
             },
             Qt::QueuedConnection);
     }
@@ -420,8 +417,8 @@ PulseAudioInput::PulseAudioInput()
     QObject::connect(&m_impl->startTimeout, &QTimer::timeout, &m_impl->owner, [this] {
         const quint64 timedOut = m_impl->pendingGeneration;
         m_impl->closeStream();
-        m_impl->completeStart(timedOut,
-                              audioError(cannotStart, QStringLiteral("The sound server did not answer")));
+        m_impl->completeStart(timedOut, makeError(PlatformError::audioInputCannotStart,
+                                                  QStringLiteral("The sound server did not answer")));
     });
 }
 
@@ -433,7 +430,8 @@ PulseAudioInput::~PulseAudioInput() {
         m_impl->pendingStart.reset();
     }
     for (auto& pending : std::exchange(m_impl->cancelledStarts, {})) {
-        pending.set(audioError(cancelled, QStringLiteral("The microphone was closed while it was opening")));
+        pending.set(makeError(PlatformError::audioInputCancelled,
+                              QStringLiteral("The microphone was closed while it was opening")));
     }
     if (!m_impl->loop) {
         return;
@@ -473,20 +471,23 @@ std::optional<AudioFormat> PulseAudioInput::streamFormat() const {
 QCoro::Task<Result<void>> PulseAudioInput::start(BufferHandler onBuffer, FailureHandler onFailure) {
     Impl& impl = *m_impl;
     if (impl.pendingStart || impl.onFailure) {
-        co_return audioError(cannotStart, QStringLiteral("The microphone is already open"));
+        co_return makeError(PlatformError::audioInputCannotStart,
+                            QStringLiteral("The microphone is already open"));
     }
     if (!impl.ensureLoop()) {
-        co_return audioError(cannotStart, QStringLiteral("Cannot start the sound client"));
+        co_return makeError(PlatformError::audioInputCannotStart,
+                            QStringLiteral("Cannot start the sound client"));
     }
     quint64 started = 0;
     {
         Impl::Lock lock(impl.loop);
         if (impl.phase != Impl::Phase::idle) {
-            co_return audioError(cannotStart, QStringLiteral("The microphone is already open"));
+            co_return makeError(PlatformError::audioInputCannotStart,
+                                QStringLiteral("The microphone is already open"));
         }
         QString error;
         if (!impl.ensureContext(&error)) {
-            co_return audioError(cannotStart, error);
+            co_return makeError(PlatformError::audioInputCannotStart, error);
         }
         started = ++impl.generation;
         impl.onBuffer = std::move(onBuffer);
@@ -519,8 +520,8 @@ void PulseAudioInput::stop() {
         &impl.owner,
         [this] {
             for (auto& pending : std::exchange(m_impl->cancelledStarts, {})) {
-                pending.set(
-                    audioError(cancelled, QStringLiteral("The microphone was closed while it was opening")));
+                pending.set(makeError(PlatformError::audioInputCancelled,
+                                      QStringLiteral("The microphone was closed while it was opening")));
             }
         },
         Qt::QueuedConnection);
