@@ -4,6 +4,7 @@
 #include "core/backend/BackendToken.h"
 #include "core/backend/BackendUrl.h"
 #include "core/backend/LoopbackListener.h"
+#include "core/common/CoreLogging.h"
 #include "core/common/ErrorCode.h"
 #include "core/net/NetworkError.h"
 #include "core/text/ControlCharacters.h"
@@ -176,6 +177,7 @@ QCoro::Task<Result<QByteArray>> BackendClient::send(PTTSettings settings, Method
     if (!transportFailed && status.isValid()) {
         const QByteArray answer = reply->readAll();
         const int code = status.toInt();
+        qCDebug(lcBackend) << path << "answered" << code;
         if (code < 200 || code > 299) {
             co_return backendError(answer, code);
         }
@@ -188,6 +190,7 @@ QCoro::Task<Result<QByteArray>> BackendClient::send(PTTSettings settings, Method
         // Nothing else cancels a request of ours: this is the transfer time-out.
         ending = NetworkError::Ending::byTimeout;
     }
+    qCDebug(lcBackend) << path << "failed:" << reply->errorString();
     co_return NetworkError::fromReply(error, ending, reply->errorString());
 }
 

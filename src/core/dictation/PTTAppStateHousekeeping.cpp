@@ -3,6 +3,7 @@
 // hotkey monitor switch.
 
 #include "core/backend/IBackendClient.h"
+#include "core/common/CoreLogging.h"
 #include "core/common/ErrorCode.h"
 #include "core/dictation/PTTAppState.h"
 #include "core/dictation/PipelineError.h"
@@ -20,14 +21,11 @@
 #include <QFileInfo>
 #include <QPointer>
 
-#include <cstdio>
-
 namespace {
 
-// Background failures have no window to go to: one line on standard output.
+// Background failures have no window to go to.
 void report(const char* what, const PTTError& error) {
-    std::printf("%s%s\n", what, qPrintable(error.description));
-    std::fflush(stdout);
+    qCWarning(lcDictation).noquote().nospace() << what << error.description;
 }
 
 PTTError emptyEntry() {

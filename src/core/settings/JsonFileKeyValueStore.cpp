@@ -1,5 +1,6 @@
 #include "core/settings/JsonFileKeyValueStore.h"
 
+#include "core/common/CoreLogging.h"
 #include "core/common/ErrorCode.h"
 #include "core/common/FileError.h"
 
@@ -8,8 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#include <cstdio>
 
 using nlohmann::ordered_json;
 
@@ -62,7 +61,7 @@ std::optional<KeyValueStore::Value> decode(const ordered_json& stored) {
 }
 
 void report(const PTTError& error) {
-    std::fprintf(stderr, "Orlavo: %s\n", qPrintable(error.description));
+    qCWarning(lcSettings).noquote() << error.description;
 }
 
 } // namespace

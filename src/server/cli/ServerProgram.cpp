@@ -4,6 +4,7 @@
 #include "core/backend/BackendToken.h"
 #include "core/common/ErrorCode.h"
 #include "core/common/FileError.h"
+#include "core/common/StatusSink.h"
 #include "core/paths/AppPaths.h"
 #include "server/auth/ServerToken.h"
 #include "server/cli/ConfigCheck.h"
@@ -31,7 +32,8 @@ namespace ServerProgram {
 namespace {
 
 void say(const std::string& line) {
-    std::fprintf(stderr, "orlavo-server: %s\n", line.c_str());
+    static const StatusSink sink(StatusSink::Stream::error, "orlavo-server: ");
+    sink.write(line);
 }
 
 Result<ServerToken> resolveToken(const ServerConfig& config) {

@@ -4,6 +4,7 @@
 #include "core/wire/PTTEditResponse.h"
 #include "core/wire/PTTHealthResponse.h"
 #include "core/wire/PTTTranscribeResponse.h"
+#include "server/ServerLogging.h"
 #include "server/engines/LanguageHint.h"
 #include "server/http/HeaderText.h"
 #include "server/http/HttpReply.h"
@@ -150,7 +151,15 @@ void PttService::install(HttpServer& server) {
             HttpReply::text(response, response.status, HttpReply::defaultReason(response.status));
             return HandlerResponse::Handled;
         }));
-    server.set_exception_handler([](const Request&, Response& response, const std::exception_ptr&) {
+    server.set_exception_handler([](const Request& request, Response& response,
+                                    const std::exception_ptr& thrown) {
+        try {
+            std::rethrow_exception(thrown);
+        } catch (const std::exception& exception) {
+            qCWarning(lcServerHttp) << request.path.substr(0, 80).c_str() << "failed:" << exception.what();
+        } catch (...) {
+            qCWarning(lcServerHttp) << request.path.substr(0, 80).c_str() << "failed";
+        }
         HttpReply::text(response, HttpStatus::internalError, "internal error");
         HttpServer::currentRequest().closeAfterResponse = true;
     });
