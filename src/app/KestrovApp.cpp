@@ -1,6 +1,7 @@
 #include "app/KestrovApp.h"
 
 #include "core/backend/BackendToken.h"
+#include "core/common/StatusSink.h"
 #include "core/dictation/PTTAppState.h"
 #include "core/hotkey/HotkeyInstructions.h"
 #include "core/paths/AppPaths.h"
@@ -25,8 +26,6 @@
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
-#include <cstdio>
-
 Q_IMPORT_QML_PLUGIN(Orlavo_UiPlugin)
 
 namespace {
@@ -38,8 +37,11 @@ BackendClientOptions backendOptions(QNetworkAccessManager& network) {
 }
 
 void say(const QString& line) {
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
+    StatusSink(StatusSink::Stream::output).write(line);
+}
+
+void complain(const QString& line) {
+    StatusSink(StatusSink::Stream::error, "orlavo: ").write(line);
 }
 
 } // namespace
@@ -69,9 +71,9 @@ KestrovApp::KestrovApp(QObject* parent)
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     }
     if (!m_platform.reason.isEmpty()) {
-        std::fprintf(stderr, "orlavo: dictation is not available here: %s\n", qPrintable(m_platform.reason));
+        complain(QStringLiteral("dictation is not available here: ") + m_platform.reason);
     } else if (const std::optional<QString> why = m_platform.permissionProbe->unsupportedDesktopReason()) {
-        std::fprintf(stderr, "orlavo: %s\n", qPrintable(*why));
+        complain(*why);
     }
 
     m_controller = std::make_unique<PTTAppState>(PTTAppStateDependencies{
@@ -170,8 +172,8 @@ KestrovApp::KestrovApp(QObject* parent)
             &KestrovApp::announceWhenOn);
 
     if (!m_trayIcon->show()) {
-        std::fprintf(stderr, "orlavo: this desktop shows no tray icons; run `orlavo` again to open the "
-                             "status window\n");
+        complain(
+            QStringLiteral("this desktop shows no tray icons; run `orlavo` again to open the status window"));
     }
 }
 

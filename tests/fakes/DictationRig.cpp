@@ -3,7 +3,13 @@
 #include <QFileInfo>
 
 DictationRig::DictationRig()
-    : database(scheduler.clock(), m_directory.filePath(QStringLiteral("ptt.sqlite"))) {
+    : DictationRig(Parts{}) {}
+
+DictationRig::DictationRig(Parts parts)
+    : settingsStore(parts.store ? *parts.store : defaults)
+    , keychain(parts.store ? *parts.store : defaults)
+    , database(parts.databaseClock ? *parts.databaseClock : scheduler.clock(),
+               m_directory.filePath(QStringLiteral("ptt.sqlite"))) {
     backend.log = &log;
     monitor.log = &log;
     capture.log = &log;

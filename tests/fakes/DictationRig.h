@@ -29,7 +29,15 @@
 // a temporary folder. Arrange the fakes and the stored settings, then start() the controller.
 class DictationRig final {
 public:
+    // What a test may put in place of the defaults: the store the settings and secrets live in
+    // (else `defaults`), and the clock that stamps database rows (else the scheduler's).
+    struct Parts {
+        KeyValueStore* store = nullptr;
+        const Clock* databaseClock = nullptr;
+    };
+
     DictationRig();
+    explicit DictationRig(Parts parts);
     ~DictationRig();
     DictationRig(const DictationRig&) = delete;
     DictationRig& operator=(const DictationRig&) = delete;
@@ -49,8 +57,8 @@ public:
     ServiceCallLog log;
     VirtualScheduler scheduler;
     InMemoryKeyValueStore defaults;
-    SettingsStore settingsStore{defaults};
-    KeychainService keychain{defaults};
+    SettingsStore settingsStore;
+    KeychainService keychain;
 
 private:
     QTemporaryDir m_directory = makeDirectory();

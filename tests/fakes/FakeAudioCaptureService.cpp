@@ -1,11 +1,12 @@
 #include "FakeAudioCaptureService.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/audio/AudioCaptureError.h"
+#include "core/common/ErrorCode.h"
 #include "core/ports/Scheduler.h"
 
 QCoro::Task<Result<void>> FakeAudioCaptureService::startCapture() {
     if (m_state != State::idle) {
-        co_return PTTError{ErrorDomain::audio, 1, QStringLiteral("A capture is already running")};
+        co_return makeError(AudioCaptureError::busy, QStringLiteral("A capture is already running"));
     }
     ++startCount;
     logCall(log, QStringLiteral("capture:start"));
@@ -16,8 +17,9 @@ QCoro::Task<Result<void>> FakeAudioCaptureService::startCapture() {
     }
     if (m_cancelledWhileStarting || startError) {
         m_state = State::idle;
-        co_return m_cancelledWhileStarting ? PTTError{ErrorDomain::audio, 1, QStringLiteral("Cancelled")}
-                                           : *startError;
+        co_return m_cancelledWhileStarting
+            ? makeError(AudioCaptureError::cancelled, QStringLiteral("Cancelled"))
+            : *startError;
     }
     m_state = State::capturing;
     co_return Result<void>::success();
@@ -26,7 +28,7 @@ QCoro::Task<Result<void>> FakeAudioCaptureService::startCapture() {
 Result<AudioCaptureResult> FakeAudioCaptureService::stopCapture() {
     logCall(log, QStringLiteral("capture:stop"));
     if (m_state != State::capturing) {
-        return PTTError{ErrorDomain::audio, 2, QStringLiteral("No recording is running")};
+        return makeError(AudioCaptureError::notRunning, QStringLiteral("No recording is running"));
     }
     m_state = State::idle;
     return nextRecording;

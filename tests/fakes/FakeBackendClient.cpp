@@ -1,5 +1,7 @@
 #include "FakeBackendClient.h"
 
+#include "core/backend/BackendError.h"
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
 #include "core/ports/Scheduler.h"
 
@@ -66,7 +68,7 @@ Result<PTTTranscribeResponse> FakeBackendClient::transcript(const QString& text)
 }
 
 PTTError FakeBackendClient::serviceError(const QString& body) {
-    return PTTError{ErrorDomain::backend, 1, body};
+    return makeError(BackendError::refused, body);
 }
 
 PTTError FakeBackendClient::transportError(int code, const QString& description) {

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "ServiceCallLog.h"
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 #include "core/paste/IPasteService.h"
 #include "core/ports/Scheduler.h"
 
@@ -33,7 +34,7 @@ public:
     Result<void> selectPreviousText(int characterCount) override {
         logCall(log, QStringLiteral("select:") + QString::number(characterCount));
         if (selectionFails) {
-            return PTTError{ErrorDomain::platform, 1, QStringLiteral("Keys cannot be posted")};
+            return makeError(PlatformError::cannotPostKeys, QStringLiteral("Keys cannot be posted"));
         }
         return Result<void>::success();
     }

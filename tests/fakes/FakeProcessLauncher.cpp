@@ -1,6 +1,7 @@
 #include "FakeProcessLauncher.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 
 QCoro::Task<Result<int>> FakeProcessLauncher::run(QString program, QStringList arguments) {
     const Result<void> started = record(program, arguments, false);
@@ -19,7 +20,7 @@ Result<void> FakeProcessLauncher::record(const QString& program, const QStringLi
     calls.append(Call{program, arguments, detached});
     logCall(log, QStringLiteral("process:") + program);
     if (failStarts) {
-        return PTTError{ErrorDomain::platform, 1, QStringLiteral("Could not start “%1”.").arg(program)};
+        return makeError(PlatformError::cannotStart, QStringLiteral("Could not start “%1”.").arg(program));
     }
     return Result<void>::success();
 }

@@ -1,6 +1,7 @@
 #include "GeneratedAudioInput.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,8 +29,8 @@ void GeneratedAudioInput::stop() {
     m_onBuffer = nullptr;
     m_onFailure = nullptr;
     if (const std::coroutine_handle<> pending = std::exchange(m_pendingStart, {})) {
-        m_heldOutcome =
-            PTTError{ErrorDomain::platform, 2, QStringLiteral("The input was stopped while opening")};
+        m_heldOutcome = makeError(PlatformError::audioInputCancelled,
+                                  QStringLiteral("The input was stopped while opening"));
         pending.resume();
     }
 }

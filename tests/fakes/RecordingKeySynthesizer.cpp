@@ -1,7 +1,8 @@
 #include "RecordingKeySynthesizer.h"
 
 #include "EventJournal.h"
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 #include "core/hotkey/KeyCodes.h"
 
 #include <QHash>
@@ -11,7 +12,7 @@ Result<void> RecordingKeySynthesizer::tapKey(quint16 keyCode, quint64 flags) {
         if (m_journal) {
             m_journal->record(QStringLiteral("key refused ") + describe(keyCode, flags));
         }
-        return PTTError{ErrorDomain::platform, 1, QStringLiteral("Key presses cannot be posted")};
+        return makeError(PlatformError::cannotPostKeys, QStringLiteral("Key presses cannot be posted"));
     }
     if (m_failAfter > 0) {
         --m_failAfter;

@@ -1,6 +1,7 @@
 #include "AudioSignal.h"
 #include "GeneratedAudioInput.h"
 #include "VirtualScheduler.h"
+#include "core/audio/AudioCaptureError.h"
 #include "core/audio/AudioCaptureErrors.h"
 #include "core/audio/AudioCaptureService.h"
 #include "core/audio/WavFile.h"
@@ -262,7 +263,7 @@ void tst_AudioCaptureService::startRules() {
 
     // A second start while one runs is refused and leaves the running capture alone.
     QVERIFY(rig.start().ok());
-    QCOMPARE(rig.start().error().code, int(AudioCaptureErrors::busy));
+    QCOMPARE(rig.start().error().code, int(AudioCaptureError::busy));
     QCOMPARE(rig.input.startCount(), 2);
     QCOMPARE(rig.service.state(), State::capturing);
     QVERIFY(rig.input.isOpen());
@@ -278,17 +279,17 @@ void tst_AudioCaptureService::cancelOrStopWhileStarting() {
         QVERIFY(!rig.service.isCapturing());
 
         // Starting counts as busy: no second microphone start.
-        QCOMPARE(rig.start().error().code, int(AudioCaptureErrors::busy));
+        QCOMPARE(rig.start().error().code, int(AudioCaptureError::busy));
         QCOMPARE(rig.input.startCount(), 1);
 
         // The key went up before the microphone opened: the start is torn down, not left running.
         if (viaStop) {
-            QCOMPARE(rig.service.stopCapture().error().code, int(AudioCaptureErrors::notRunning));
+            QCOMPARE(rig.service.stopCapture().error().code, int(AudioCaptureError::notRunning));
         } else {
             rig.service.cancelCapture();
         }
         QVERIFY(first.has_value());
-        QCOMPARE(first->error().code, int(AudioCaptureErrors::cancelled));
+        QCOMPARE(first->error().code, int(AudioCaptureError::cancelled));
         QCOMPARE(rig.service.state(), State::idle);
         QVERIFY(!rig.input.isOpen());
         QCOMPARE(rig.input.stopCount(), 1);

@@ -2,22 +2,8 @@
 // services are the shared fakes except the settings file and the SQLite database, which are real
 // files in a temporary folder. Controls are driven with mouse clicks and key presses; what counts
 // is what lands in the files. Each tab is kept beside the test binary as settings-<tab>.png.
-#include "FakeAppContextService.h"
-#include "FakeAudioCaptureService.h"
-#include "FakeBackendClient.h"
-#include "FakeHotkeyMonitor.h"
-#include "FakeNotesService.h"
-#include "FakeOverlayController.h"
-#include "FakePasteService.h"
-#include "FakePermissionService.h"
-#include "FakeProcessLauncher.h"
-#include "FakeTextProcessingService.h"
-#include "RecordingSoundPlayer.h"
-#include "ScriptedFrontApplication.h"
-#include "StubFileChooser.h"
-#include "TemporaryEnvironment.h"
+#include "DictationRig.h"
 #include "VirtualClock.h"
-#include "VirtualScheduler.h"
 #include "core/dictation/PTTAppState.h"
 #include "core/dictation/VariantRecords.h"
 #include "core/settings/JsonFileKeyValueStore.h"
@@ -46,41 +32,23 @@ namespace {
 
 struct SettingsRig {
     SettingsRig() {
-        controller =
-            std::make_unique<PTTAppState>(PTTAppStateDependencies{.settingsStore = settingsStore,
-                                                                  .keychain = keychain,
-                                                                  .database = database,
-                                                                  .backend = backend,
-                                                                  .hotkeyMonitor = monitor,
-                                                                  .audioCapture = capture,
-                                                                  .paste = paste,
-                                                                  .permissions = permissions,
-                                                                  .overlay = overlay,
-                                                                  .appContext = appContext,
-                                                                  .textProcessing = text,
-                                                                  .notes = notes,
-                                                                  .scheduler = scheduler,
-                                                                  .frontApplication = front,
-                                                                  .sounds = sounds,
-                                                                  .fileChooser = &fileChooser,
-                                                                  .processLauncher = &launcher,
-                                                                  .ejectRemapCommand = std::nullopt});
+        dictation.start();
         engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
         engine.addImageProvider(IconImageProvider::providerId, new IconImageProvider);
         window = std::make_unique<SettingsWindow>(
             engine,
-            SettingsWindow::Services{.account = {.controller = *controller,
-                                                 .keychain = keychain,
-                                                 .backend = backend,
-                                                 .scheduler = scheduler,
+            SettingsWindow::Services{.account = {.controller = controller(),
+                                                 .keychain = dictation.keychain,
+                                                 .backend = dictation.backend,
+                                                 .scheduler = dictation.scheduler,
                                                  .updates = nullptr,
                                                  .openUrl =
                                                      [this](const QUrl& url) {
                                                          opened << url;
                                                          return mailOpens;
                                                      }},
-                                     .notes = notes,
-                                     .database = database,
+                                     .notes = dictation.notes,
+                                     .database = dictation.database,
                                      .serverConfigFile = directory.filePath(QStringLiteral("server.json"))},
             AccountPanel::Links{
                 QStringLiteral("ideas@example.org"), QUrl(QStringLiteral("https://example.org/help")), {}},
@@ -89,9 +57,10 @@ struct SettingsRig {
     }
     ~SettingsRig() {
         window.reset();
-        controller.reset();
-        scheduler.advance(3600);
+        dictation.quit();
     }
+
+    PTTAppState& controller() { return dictation.controller(); }
 
     // Opens the window on a tab and waits until it can take keys.
     QQuickWindow& open(int tab) {
@@ -149,34 +118,18 @@ struct SettingsRig {
     }
     void dropTable(const char* table) {
         sqlite3* connection = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(database.filePath()).constData(), &connection), SQLITE_OK);
+        QCOMPARE(sqlite3_open(QFile::encodeName(dictation.database.filePath()).constData(), &connection),
+                 SQLITE_OK);
         QCOMPARE(sqlite3_exec(connection, QByteArray("DROP TABLE ") + table, nullptr, nullptr, nullptr),
                  SQLITE_OK);
         sqlite3_close(connection);
     }
 
     QTemporaryDir directory;
-    VirtualScheduler scheduler;
     // The rows' own time, moved apart from the window's to date them.
     VirtualClock rowClock;
     JsonFileKeyValueStore defaults{directory.filePath(QStringLiteral("defaults.json"))};
-    SettingsStore settingsStore{defaults};
-    KeychainService keychain{defaults};
-    LocalDatabase database{rowClock, directory.filePath(QStringLiteral("ptt.sqlite"))};
-    FakeBackendClient backend{scheduler};
-    FakeHotkeyMonitor monitor;
-    FakeAudioCaptureService capture{scheduler};
-    FakePasteService paste;
-    FakePermissionService permissions;
-    FakeOverlayController overlay;
-    FakeAppContextService appContext;
-    FakeTextProcessingService text;
-    FakeNotesService notes;
-    ScriptedFrontApplication front;
-    RecordingSoundPlayer sounds;
-    StubFileChooser fileChooser;
-    FakeProcessLauncher launcher;
-    std::unique_ptr<PTTAppState> controller;
+    DictationRig dictation{{.store = &defaults, .databaseClock = &rowClock}};
     QQmlEngine engine;
     std::unique_ptr<SettingsWindow> window;
     QList<QUrl> opened;
@@ -257,10 +210,10 @@ void tst_SettingsWindow::eachControlIsStored() {
     const QString chosen = rig.directory.filePath(QStringLiteral("journal/My Notes.md"));
     if (choosingFile) {
         QVERIFY(QDir(rig.directory.path()).mkpath(QStringLiteral("journal")));
-        rig.fileChooser.answer = chosen;
+        rig.dictation.fileChooser.answer = chosen;
     }
-    QVERIFY(rig.controller->setSettingValue(QStringLiteral("promptPruningEnabled"), pruningOn));
-    QVERIFY(rig.controller->setSettingValue(QStringLiteral("noteMode"), choosingFile));
+    QVERIFY(rig.controller().setSettingValue(QStringLiteral("promptPruningEnabled"), pruningOn));
+    QVERIFY(rig.controller().setSettingValue(QStringLiteral("noteMode"), choosingFile));
     QQuickWindow& window = rig.open(tab);
     const QByteArray name = control.toLatin1();
     if (input == QLatin1String("click")) {
@@ -271,7 +224,7 @@ void tst_SettingsWindow::eachControlIsStored() {
     } else {
         rig.type(name, input);
     }
-    QTRY_VERIFY(rig.storedSettings() == rig.controller->settings());
+    QTRY_VERIFY(rig.storedSettings() == rig.controller().settings());
     const PTTSettings settings = rig.storedSettings();
     for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
         QCOMPARE(storedValue(settings, it.key()), it.value());
@@ -339,7 +292,7 @@ void tst_SettingsWindow::listsAddAndDelete() {
     if (fails) {
         return;
     }
-    LocalDatabase reader(rig.rowClock, rig.database.filePath());
+    LocalDatabase reader(rig.rowClock, rig.dictation.database.filePath());
     QVERIFY(reader.bootstrap().ok());
     if (correcting) {
         QCOMPARE(rig.item("correctionWholeWord")->property("checked").toBool(), true);
@@ -369,7 +322,7 @@ void tst_SettingsWindow::apiKeyIsStoredOnlyBySaving() {
 
     rig.click("saveKey");
     QCOMPARE(storedKey(), QStringLiteral("sk-1"));
-    QCOMPARE(rig.controller->brevantApiKey(), QStringLiteral("sk-1"));
+    QCOMPARE(rig.controller().brevantApiKey(), QStringLiteral("sk-1"));
     QTRY_VERIFY(rig.item("signOut")->isVisible());
     QVERIFY(!rig.item("apiKey")->isVisible());
 
@@ -444,11 +397,11 @@ void tst_SettingsWindow::savingsFollowThePeriod() {
     QFETCH(QString, cost);
 
     SettingsRig rig;
-    const QDateTime now = rig.scheduler.clock().now();
+    const QDateTime now = rig.dictation.scheduler.clock().now();
     const auto insert = [&](const QList<QPoint>& records, const QDateTime& when) {
         rig.rowClock.setNow(when);
         for (const QPoint& record : records) {
-            rig.database.insertPruningStats({record.x(), record.y(), 0, 0, "medium", "universal"});
+            rig.dictation.database.insertPruningStats({record.x(), record.y(), 0, 0, "medium", "universal"});
         }
     };
     insert(lastMonthRows, now.addDays(-40));
@@ -496,17 +449,21 @@ void tst_SettingsWindow::suggestionMail() {
              text + QStringLiteral("\n\n---\nOrlavo v1.2.0 (42)\nLinux, Debian 12"));
     QCOMPARE(rig.window->account()->feedbackSent(), mailOpens);
     QCOMPARE(rig.item("feedbackError")->property("text").toString().isEmpty(), mailOpens);
-    rig.scheduler.advance(AccountPanel::thanksSeconds);
+    rig.dictation.scheduler.advance(AccountPanel::thanksSeconds);
     QVERIFY(!rig.window->account()->feedbackSent());
 }
 
 void tst_SettingsWindow::oneWindowAndEveryTabDrawn() {
     SettingsRig rig;
-    QVERIFY(rig.database.saveSnippet(QStringLiteral("my email"), QStringLiteral("ana@example.org")).ok());
-    QVERIFY(rig.database.saveDictionaryEntry(QStringLiteral("gorgio"), QStringLiteral("Giorgio"), true).ok());
-    rig.database.insertPruningStats({100, 58, 600, 350, QStringLiteral("medium"), QStringLiteral("claude")});
-    QVERIFY(rig.controller->setSettingValue(QStringLiteral("promptPruningEnabled"), true));
-    QVERIFY(rig.controller->setSettingValue(QStringLiteral("noteMode"), true));
+    QVERIFY(rig.dictation.database.saveSnippet(QStringLiteral("my email"), QStringLiteral("ana@example.org"))
+                .ok());
+    QVERIFY(
+        rig.dictation.database.saveDictionaryEntry(QStringLiteral("gorgio"), QStringLiteral("Giorgio"), true)
+            .ok());
+    rig.dictation.database.insertPruningStats(
+        {100, 58, 600, 350, QStringLiteral("medium"), QStringLiteral("claude")});
+    QVERIFY(rig.controller().setSettingValue(QStringLiteral("promptPruningEnabled"), true));
+    QVERIFY(rig.controller().setSettingValue(QStringLiteral("noteMode"), true));
     QQuickWindow& window = rig.open(0);
     rig.window->present();
     QCOMPARE(rig.window->window(), &window);

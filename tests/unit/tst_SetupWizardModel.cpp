@@ -13,7 +13,7 @@ namespace {
 
 using Problem = std::optional<QString>;
 
-const PTTError refused = NetworkError::make(NetworkError::cannotConnectToHost);
+const PTTError refused = NetworkError::make(NetworkError::Code::cannotConnectToHost);
 
 struct WizardRig {
     explicit WizardRig(Problem keyboard = std::nullopt, Problem microphone = std::nullopt) {

@@ -2,18 +2,8 @@
 
 #include "core/common/PTTError.h"
 
-// The errors of microphone capture, all in the "Kestrov.Audio" domain.
+// The errors of microphone capture, with their descriptions.
 namespace AudioCaptureErrors {
-
-enum Code {
-    notAuthorized = 1,
-    notRunning = 2,
-    // The recording ended early or has a gap: what was captured is not the whole dictation.
-    recordingIncomplete = 3,
-    busy = 4,
-    // A cancel arrived while the microphone was still being opened.
-    cancelled = 5,
-};
 
 PTTError notAuthorizedError();
 PTTError notRunningError();

@@ -4,6 +4,7 @@
 #include "core/audio/PcmNormalizer.h"
 #include "core/audio/VoiceActivity.h"
 #include "core/audio/WavFile.h"
+#include "core/common/CoreLogging.h"
 #include "core/ports/AudioInput.h"
 
 #include <QDebug>
@@ -121,7 +122,8 @@ Result<AudioCaptureResult> AudioCaptureService::stopCapture() {
         const PTTError failure =
             m_inputFailure ? AudioCaptureErrors::inputLostError() : AudioCaptureErrors::samplesLostError();
         if (m_inputFailure) {
-            qWarning().noquote() << "Audio input failed during the recording:" << m_inputFailure->toString();
+            qCWarning(lcAudio).noquote()
+                << "Audio input failed during the recording:" << m_inputFailure->toString();
         }
         clearRecording();
         return failure;

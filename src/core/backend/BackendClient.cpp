@@ -1,9 +1,11 @@
 #include "core/backend/BackendClient.h"
 
+#include "core/backend/BackendError.h"
 #include "core/backend/BackendToken.h"
 #include "core/backend/BackendUrl.h"
 #include "core/backend/LoopbackListener.h"
-#include "core/common/ErrorDomain.h"
+#include "core/common/CoreLogging.h"
+#include "core/common/ErrorCode.h"
 #include "core/net/NetworkError.h"
 #include "core/text/ControlCharacters.h"
 
@@ -47,7 +49,7 @@ PTTError backendError(const QByteArray& body, int httpStatus) {
     if (decoder.hasError()) {
         text = QStringLiteral("Unknown backend error");
     }
-    return PTTError{ErrorDomain::backend, 1, text, httpStatus};
+    return makeError(BackendError::refused, text, httpStatus);
 }
 
 template <typename Record>
@@ -145,10 +147,10 @@ QCoro::Task<Result<QByteArray>> BackendClient::send(PTTSettings settings, Method
                                                     HeaderList headers, QByteArray body) {
     const auto url = BackendUrl::join(settings.backendBaseURL, path);
     if (!url) {
-        co_return NetworkError::make(NetworkError::badURL);
+        co_return NetworkError::make(NetworkError::Code::badURL);
     }
     if (const auto refusal = LoopbackListener::foreignOwner(*url, ::getuid(), m_options.socketTables)) {
-        co_return PTTError{ErrorDomain::backend, 1, *refusal};
+        co_return makeError(BackendError::refused, *refusal);
     }
     QNetworkRequest request(*url);
     request.setTransferTimeout(milliseconds(m_options.timeoutSeconds));
@@ -167,7 +169,7 @@ QCoro::Task<Result<QByteArray>> BackendClient::send(PTTSettings settings, Method
     co_await reply;
     // Only locals from here on: this resumes inside the destructor when the client goes away.
     if (!alive) {
-        co_return NetworkError::make(NetworkError::cancelled);
+        co_return NetworkError::make(NetworkError::Code::cancelled);
     }
     reply->deleteLater();
 
@@ -181,6 +183,7 @@ QCoro::Task<Result<QByteArray>> BackendClient::send(PTTSettings settings, Method
     if (!transportFailed && status.isValid()) {
         const QByteArray answer = reply->readAll();
         const int code = status.toInt();
+        qCDebug(lcBackend) << path << "answered" << code;
         if (code < 200 || code > 299) {
             co_return backendError(answer, code);
         }
@@ -193,6 +196,7 @@ QCoro::Task<Result<QByteArray>> BackendClient::send(PTTSettings settings, Method
         // Nothing else cancels a request of ours: this is the transfer time-out.
         ending = NetworkError::Ending::byTimeout;
     }
+    qCDebug(lcBackend) << path << "failed:" << reply->errorString();
     co_return NetworkError::fromReply(error, ending, reply->errorString());
 }
 

@@ -3,7 +3,9 @@
 #include "OrlavoVersion.h"
 #include "core/backend/BackendUrl.h"
 #include "core/backend/IBackendClient.h"
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
+#include "core/common/PlatformError.h"
 #include "core/ports/ProcessLauncher.h"
 #include "core/ports/Scheduler.h"
 
@@ -14,8 +16,8 @@
 namespace {
 
 PTTError notStarted(const QString& why) {
-    return PTTError{ErrorDomain::platform, 1,
-                    QStringLiteral("Orlavo's service is not running and could not be started: %1").arg(why)};
+    return makeError(PlatformError::cannotStart,
+                     QStringLiteral("Orlavo's service is not running and could not be started: %1").arg(why));
 }
 
 QString systemctlProgram() {

@@ -1,6 +1,7 @@
 #include "core/common/JsonFields.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/JsonError.h"
 
 #include <cmath>
 #include <limits>
@@ -43,22 +44,22 @@ std::optional<qint64> asInt64(const ordered_json& value) {
 } // namespace
 
 PTTError missing(const char* key) {
-    return PTTError{ErrorDomain::json, missingValue,
-                    QStringLiteral("The data couldn’t be read because the value for “%1” is missing.")
-                        .arg(QString::fromUtf8(key))};
+    return makeError(JsonError::missingValue,
+                     QStringLiteral("The data couldn’t be read because the value for “%1” is missing.")
+                         .arg(QString::fromUtf8(key)));
 }
 
 PTTError invalid(const char* key) {
-    return PTTError{ErrorDomain::json, invalidValue,
-                    QStringLiteral("The data couldn’t be read because the value for “%1” is not valid.")
-                        .arg(QString::fromUtf8(key))};
+    return makeError(JsonError::invalidValue,
+                     QStringLiteral("The data couldn’t be read because the value for “%1” is not valid.")
+                         .arg(QString::fromUtf8(key)));
 }
 
 Result<ordered_json> parseObject(const QByteArray& bytes) {
     auto parsed = ordered_json::parse(bytes.cbegin(), bytes.cend(), nullptr, false);
     if (parsed.is_discarded() || !parsed.is_object()) {
-        return PTTError{ErrorDomain::json, notJson,
-                        QStringLiteral("The data couldn’t be read because it isn’t in the correct format.")};
+        return makeError(JsonError::notJson,
+                         QStringLiteral("The data couldn’t be read because it isn’t in the correct format."));
     }
     return parsed;
 }

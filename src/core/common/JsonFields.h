@@ -12,8 +12,6 @@
 // is an error, never a silent default. "Absent" means the key is missing or null.
 namespace JsonFields {
 
-enum ErrorCode { notJson = 1, missingValue = 2, invalidValue = 3 };
-
 PTTError missing(const char* key);
 PTTError invalid(const char* key);
 

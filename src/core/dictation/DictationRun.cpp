@@ -1,6 +1,7 @@
 #include "core/dictation/DictationRun.h"
 
 #include "core/audio/IAudioCaptureService.h"
+#include "core/common/ErrorCode.h"
 #include "core/context/IAppContextService.h"
 #include "core/dictation/EditPasses.h"
 #include "core/dictation/PipelineError.h"
@@ -36,7 +37,7 @@ DictationRun::Outcome failure(PTTError error, QString heard = {}) {
 }
 
 PTTError noSpeech() {
-    return makePipelineError(PipelineError::noSpeech, QStringLiteral("No speech detected"));
+    return makeError(PipelineError::noSpeech, QStringLiteral("No speech detected"));
 }
 
 } // namespace
@@ -100,12 +101,10 @@ DictationRun::deliver(AudioCaptureResult capture, std::optional<QString> sourceA
     m_mode = std::move(mode);
 
     if (capture.durationMs < minimumRecordingMs) {
-        co_return failure(
-            makePipelineError(PipelineError::recordingTooShort, QStringLiteral("Recording too short")));
+        co_return failure(makeError(PipelineError::recordingTooShort, QStringLiteral("Recording too short")));
     }
     if (!m_services.audioCapture.hasVoiceActivity(capture.wavData, voiceActivityThreshold)) {
-        co_return failure(
-            makePipelineError(PipelineError::noVoiceActivity, QStringLiteral("No speech detected")));
+        co_return failure(makeError(PipelineError::noVoiceActivity, QStringLiteral("No speech detected")));
     }
 
     const auto response = co_await resumed(m_editPasses.transcribeWithRetry(capture.wavData));
@@ -167,7 +166,7 @@ DictationRun::Step DictationRun::deliverCommand(QString command) {
     if (!*result) {
         // The selection stays as it was; the words of a command the service could not apply are
         // kept for the user.
-        const bool keepWords = isPipelineError(result->error(), PipelineError::commandsNeedEditService);
+        const bool keepWords = hasErrorCode(result->error(), PipelineError::commandsNeedEditService);
         co_return failure(result->error(), keepWords ? command : QString());
     }
     const QString edited = result->value();

@@ -1,6 +1,7 @@
 #include "core/dictation/EditPasses.h"
 
 #include "core/backend/IBackendClient.h"
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
 #include "core/dictation/PipelineError.h"
 #include "core/overlay/IOverlayController.h"
@@ -76,7 +77,7 @@ QCoro::Task<Result<QString>> EditPasses::executeSelectionCommand(QString voiceCo
         // The service works but has no language model: no retry or other wording will help.
         if (response.error().domain == ErrorDomain::backend &&
             response.error().httpStatus == notImplemented) {
-            co_return makePipelineError(
+            co_return makeError(
                 PipelineError::commandsNeedEditService,
                 QStringLiteral("Commands on selected text need an AI service; the selection was left as it "
                                "was. The service said: %1")
@@ -89,8 +90,8 @@ QCoro::Task<Result<QString>> EditPasses::executeSelectionCommand(QString voiceCo
     }
     const QString text = response->text.value_or(QString()).trimmed();
     if (text.isEmpty()) {
-        co_return makePipelineError(PipelineError::emptyCommandResult,
-                                    QStringLiteral("Command mode returned empty text"));
+        co_return makeError(PipelineError::emptyCommandResult,
+                            QStringLiteral("Command mode returned empty text"));
     }
     co_return text;
 }

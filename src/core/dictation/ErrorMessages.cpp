@@ -1,5 +1,6 @@
 #include "core/dictation/ErrorMessages.h"
 
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
 #include "core/dictation/PipelineError.h"
 
@@ -10,7 +11,7 @@ ContextualErrorMessage contextualErrorMessage(const PTTError& error) {
     const auto mentions = [&description](const char* word) {
         return description.contains(QLatin1String(word));
     };
-    if (isPipelineError(error, PipelineError::commandsNeedEditService)) {
+    if (hasErrorCode(error, PipelineError::commandsNeedEditService)) {
         return {QStringLiteral("Commands need an AI service")};
     }
     // The text tests come first: a time-out is a transport error too, but "slow" says more.

@@ -4,8 +4,11 @@
 
 #include "core/backend/IBackendClient.h"
 #include "core/backend/ServiceDescription.h"
+#include "core/common/CoreLogging.h"
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
 #include "core/dictation/PTTAppState.h"
+#include "core/dictation/PipelineError.h"
 #include "core/files/FileBookmark.h"
 #include "core/hotkey/IHotkeyMonitor.h"
 #include "core/hotkey/KeyCodes.h"
@@ -20,18 +23,15 @@
 #include <QFileInfo>
 #include <QPointer>
 
-#include <cstdio>
-
 namespace {
 
-// Background failures have no window to go to: one line on standard output.
+// Background failures have no window to go to.
 void report(const char* what, const PTTError& error) {
-    std::printf("%s%s\n", what, qPrintable(error.description));
-    std::fflush(stdout);
+    qCWarning(lcDictation).noquote().nospace() << what << error.description;
 }
 
 PTTError emptyEntry() {
-    return {ErrorDomain::pipeline, 0, QStringLiteral("Both fields need some text.")};
+    return makeError(PipelineError::incompleteEntry, QStringLiteral("Both fields need some text."));
 }
 
 } // namespace

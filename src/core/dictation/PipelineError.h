@@ -1,10 +1,11 @@
 #pragma once
 
 #include "core/common/ErrorDomain.h"
-#include "core/common/PTTError.h"
 
 // Failures of a dictation raised by the controller itself, in the "Kestrov.PTT" domain.
 enum class PipelineError {
+    // A dictionary entry or snippet was saved with an empty field.
+    incompleteEntry = 0,
     recordingTooShort = 10,
     noVoiceActivity = 11,
     noSpeech = 12,
@@ -13,10 +14,6 @@ enum class PipelineError {
     commandsNeedEditService = 14,
 };
 
-inline PTTError makePipelineError(PipelineError code, const QString& description) {
-    return PTTError{ErrorDomain::pipeline, static_cast<int>(code), description};
-}
-
-inline bool isPipelineError(const PTTError& error, PipelineError code) {
-    return error.domain == ErrorDomain::pipeline && error.code == static_cast<int>(code);
+inline const QString& errorDomain(PipelineError) {
+    return ErrorDomain::pipeline;
 }

@@ -1,6 +1,7 @@
 #include "core/files/FileBookmark.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/FileError.h"
 #include "core/common/JsonFields.h"
 
 #include <QDir>
@@ -30,16 +31,16 @@ std::optional<FileIdentity> identityOf(const QString& path) {
 }
 
 PTTError damaged() {
-    return PTTError{ErrorDomain::file, 259,
-                    QStringLiteral("The bookmark data is damaged and cannot be used.")};
+    return makeError(FileError::readCorruptFile,
+                     QStringLiteral("The bookmark data is damaged and cannot be used."));
 }
 
 } // namespace
 
 Result<QByteArray> create(const QString& absolutePath) {
     if (!QDir::isAbsolutePath(absolutePath)) {
-        return PTTError{ErrorDomain::file, 262,
-                        QStringLiteral("“%1” is not an absolute file path.").arg(absolutePath)};
+        return makeError(FileError::readUnsupportedScheme,
+                         QStringLiteral("“%1” is not an absolute file path.").arg(absolutePath));
     }
     ordered_json object;
     object["path"] = QDir::cleanPath(absolutePath).toStdString();
@@ -65,10 +66,10 @@ Result<QString> resolve(const QByteArray& bookmark) {
     }
     const QDir folder = recorded.absoluteDir();
     if (!folder.exists()) {
-        return PTTError{
-            ErrorDomain::file, 4,
+        return makeError(
+            FileError::noSuchFile,
             QStringLiteral("The file “%1” couldn’t be opened because the folder “%2” no longer exists.")
-                .arg(recorded.fileName(), folder.path())};
+                .arg(recorded.fileName(), folder.path()));
     }
     const auto device = JsonFields::optionalInt64(parsed.value(), "device");
     const auto inode = JsonFields::optionalInt64(parsed.value(), "inode");

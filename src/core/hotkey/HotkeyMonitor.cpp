@@ -1,5 +1,6 @@
 #include "core/hotkey/HotkeyMonitor.h"
 
+#include "core/common/CoreLogging.h"
 #include "core/hotkey/KeyCodes.h"
 #include "core/ports/KeyEventSource.h"
 #include "core/ports/KeySynthesizer.h"
@@ -113,6 +114,7 @@ void HotkeyMonitor::cancelCapsLockActivation() {
 void HotkeyMonitor::undoCapsLockToggle() {
     // Our own presses are not reported back by the feed, so they cannot start a gesture.
     if (const Result<void> posted = m_keySynthesizer.tapKey(KeyCodes::capsLock, 0); !posted) {
-        qWarning().noquote() << "Could not restore the Caps Lock state:" << posted.error().toString();
+        qCWarning(lcHotkey).noquote()
+            << "Could not restore the Caps Lock state:" << posted.error().toString();
     }
 }

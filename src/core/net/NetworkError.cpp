@@ -1,70 +1,70 @@
 #include "core/net/NetworkError.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
 
 namespace NetworkError {
 
 PTTError make(Code code) {
     QString description;
     switch (code) {
-    case cancelled:
+    case Code::cancelled:
         description = QStringLiteral("cancelled");
         break;
-    case badURL:
+    case Code::badURL:
         description = QStringLiteral("unsupported URL");
         break;
-    case timedOut:
+    case Code::timedOut:
         description = QStringLiteral("The request timed out.");
         break;
-    case cannotFindHost:
+    case Code::cannotFindHost:
         description = QStringLiteral("A server with the specified hostname could not be found.");
         break;
-    case cannotConnectToHost:
+    case Code::cannotConnectToHost:
         description = QStringLiteral("Could not connect to the server.");
         break;
-    case networkConnectionLost:
+    case Code::networkConnectionLost:
         description = QStringLiteral("The network connection was lost.");
         break;
-    case notConnectedToInternet:
+    case Code::notConnectedToInternet:
         description = QStringLiteral("The Internet connection appears to be offline.");
         break;
-    case secureConnectionFailed:
+    case Code::secureConnectionFailed:
         description =
             QStringLiteral("An SSL error has occurred and a secure connection to the server cannot be made.");
         break;
-    case unknown:
+    case Code::unknown:
         description = QStringLiteral("An unknown network error occurred.");
         break;
     }
-    return PTTError{ErrorDomain::network, code, description};
+    return makeError(code, description);
 }
 
 PTTError fromReply(QNetworkReply::NetworkError error, Ending ending, const QString& qtDescription) {
     if (ending == Ending::byTimeout) {
-        return make(timedOut);
+        return make(Code::timedOut);
     }
     switch (error) {
     case QNetworkReply::OperationCanceledError:
-        return make(ending == Ending::byOwner ? cancelled : timedOut);
+        return make(ending == Ending::byOwner ? Code::cancelled : Code::timedOut);
     case QNetworkReply::TimeoutError:
-        return make(timedOut);
+        return make(Code::timedOut);
     case QNetworkReply::ConnectionRefusedError:
-        return make(cannotConnectToHost);
+        return make(Code::cannotConnectToHost);
     case QNetworkReply::HostNotFoundError:
-        return make(cannotFindHost);
+        return make(Code::cannotFindHost);
     case QNetworkReply::RemoteHostClosedError:
-        return make(networkConnectionLost);
+        return make(Code::networkConnectionLost);
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::TemporaryNetworkFailureError:
-        return make(notConnectedToInternet);
+        return make(Code::notConnectedToInternet);
     case QNetworkReply::SslHandshakeFailedError:
-        return make(secureConnectionFailed);
+        return make(Code::secureConnectionFailed);
     case QNetworkReply::ProtocolUnknownError:
-        return make(badURL);
+        return make(Code::badURL);
     default:
         break;
     }
-    PTTError other = make(unknown);
+    PTTError other = make(Code::unknown);
     if (!qtDescription.isEmpty()) {
         other.description = qtDescription;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/ErrorDomain.h"
 #include "core/common/PTTError.h"
 
 #include <QNetworkReply>
@@ -8,7 +9,7 @@
 // convention, so that the retry and message rules read them the same on every network stack.
 namespace NetworkError {
 
-enum Code {
+enum class Code {
     cancelled = -999,
     badURL = -1000,
     timedOut = -1001,
@@ -19,6 +20,10 @@ enum Code {
     secureConnectionFailed = -1200,
     unknown = -1,
 };
+
+inline const QString& errorDomain(Code) {
+    return ErrorDomain::network;
+}
 
 PTTError make(Code code);
 

@@ -1,6 +1,7 @@
 #include "core/notes/NotesService.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/FileError.h"
 #include "core/files/FileBookmark.h"
 #include "core/paths/AppPaths.h"
 #include "core/ports/Clock.h"
@@ -22,39 +23,28 @@
 
 namespace {
 
-// Codes of the file-system error convention used across the system (as FileBookmark does).
-enum FileErrorCode {
-    readUnknown = 256,
-    readNoPermission = 257,
-    readNoSuchFile = 260,
-    writeUnknown = 512,
-    writeNoPermission = 513,
-    writeOutOfSpace = 640,
-    writeVolumeReadOnly = 642,
-};
-
 PTTError readError(const QString& path, int error) {
-    const int code = error == EACCES || error == EPERM ? readNoPermission
-                     : error == ENOENT                 ? readNoSuchFile
-                                                       : readUnknown;
-    return PTTError{ErrorDomain::file, code,
-                    QStringLiteral(u"The file “%1” couldn’t be opened: %2.")
-                        .arg(QFileInfo(path).fileName(), QString::fromLocal8Bit(std::strerror(error)))};
+    const FileError code = error == EACCES || error == EPERM ? FileError::readNoPermission
+                           : error == ENOENT                 ? FileError::readNoSuchFile
+                                                             : FileError::readUnknown;
+    return makeError(code,
+                     QStringLiteral(u"The file “%1” couldn’t be opened: %2.")
+                         .arg(QFileInfo(path).fileName(), QString::fromLocal8Bit(std::strerror(error))));
 }
 
 PTTError writeError(const QString& path, int error) {
-    const int code = error == EACCES || error == EPERM                      ? writeNoPermission
-                     : error == ENOSPC || error == EDQUOT || error == EFBIG ? writeOutOfSpace
-                     : error == EROFS                                       ? writeVolumeReadOnly
-                                                                            : writeUnknown;
-    return PTTError{ErrorDomain::file, code,
-                    QStringLiteral(u"The file “%1” couldn’t be saved: %2.")
-                        .arg(QFileInfo(path).fileName(), QString::fromLocal8Bit(std::strerror(error)))};
+    const FileError code = error == EACCES || error == EPERM ? FileError::writeNoPermission
+                           : error == ENOSPC || error == EDQUOT || error == EFBIG ? FileError::writeOutOfSpace
+                           : error == EROFS ? FileError::writeVolumeReadOnly
+                                            : FileError::writeUnknown;
+    return makeError(code,
+                     QStringLiteral(u"The file “%1” couldn’t be saved: %2.")
+                         .arg(QFileInfo(path).fileName(), QString::fromLocal8Bit(std::strerror(error))));
 }
 
 PTTError folderError(const QString& folder) {
-    return PTTError{ErrorDomain::file, writeNoPermission,
-                    QStringLiteral(u"The folder “%1” couldn’t be created.").arg(folder)};
+    return makeError(FileError::writeNoPermission,
+                     QStringLiteral(u"The folder “%1” couldn’t be created.").arg(folder));
 }
 
 // Closes the descriptor on every path; a failing close after a successful write changes nothing.

@@ -1,5 +1,6 @@
 #include "core/paste/PasteService.h"
 
+#include "core/common/CoreLogging.h"
 #include "core/hotkey/KeyCodes.h"
 #include "core/paste/TerminalEmulators.h"
 #include "core/ports/FrontApplication.h"
@@ -100,6 +101,7 @@ QCoro::Task<Result<void>> PasteService::insertViaClipboard(QString text) {
     const bool keep = holdsAnything(original) || (primary && holdsAnything(*primary));
     PendingRestore pending{Scheduler::invalidTimer, std::move(original), text, std::move(primary)};
     if (!posted) {
+        qCInfo(lcPaste).noquote() << "The paste keys were not posted:" << posted.error().toString();
         // The text stays on the clipboard, so the user can still paste it by hand; what they had
         // is kept for the next paste or the quit, never dropped.
         if (keep) {

@@ -1,7 +1,8 @@
 #include "core/paths/AutostartEntry.h"
 
 #include "OrlavoVersion.h"
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/FileError.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +14,7 @@
 namespace {
 
 PTTError fileError(const QString& description) {
-    return PTTError{ErrorDomain::file, 1, description};
+    return makeError(FileError::failed, description);
 }
 
 } // namespace

@@ -1,14 +1,14 @@
 #include "core/settings/JsonFileKeyValueStore.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/CoreLogging.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/FileError.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#include <cstdio>
 
 using nlohmann::ordered_json;
 
@@ -61,7 +61,7 @@ std::optional<KeyValueStore::Value> decode(const ordered_json& stored) {
 }
 
 void report(const PTTError& error) {
-    std::fprintf(stderr, "Orlavo: %s\n", qPrintable(error.description));
+    qCWarning(lcSettings).noquote() << error.description;
 }
 
 } // namespace
@@ -105,9 +105,9 @@ void JsonFileKeyValueStore::load() {
     }
     if (!file.open(QIODevice::ReadOnly)) {
         m_writeProtected = true;
-        m_lastError = PTTError{ErrorDomain::file, 257,
-                               QStringLiteral("The settings file “%1” could not be read: %2")
-                                   .arg(m_filePath, file.errorString())};
+        m_lastError = makeError(FileError::readNoPermission,
+                                QStringLiteral("The settings file “%1” could not be read: %2")
+                                    .arg(m_filePath, file.errorString()));
         report(*m_lastError);
         return;
     }
@@ -120,9 +120,9 @@ void JsonFileKeyValueStore::load() {
     }
 
     if (m_writeProtected) {
-        m_lastError = PTTError{
-            ErrorDomain::file, 259,
-            QStringLiteral("The settings file “%1” is damaged; using the defaults.").arg(m_filePath)};
+        m_lastError = makeError(
+            FileError::readCorruptFile,
+            QStringLiteral("The settings file “%1” is damaged; using the defaults.").arg(m_filePath));
         report(*m_lastError);
         return;
     }
@@ -131,15 +131,15 @@ void JsonFileKeyValueStore::load() {
     if (QFile::rename(m_filePath, aside)) {
         m_keptAsidePath = aside;
         m_lastError =
-            PTTError{ErrorDomain::file, 259,
-                     QStringLiteral("The settings file was damaged and has been kept as “%1”.").arg(aside)};
+            makeError(FileError::readCorruptFile,
+                      QStringLiteral("The settings file was damaged and has been kept as “%1”.").arg(aside));
     } else {
         m_writeProtected = true;
         m_lastError =
-            PTTError{ErrorDomain::file, 259,
-                     QStringLiteral("The settings file “%1” is damaged and could not be moved aside; "
-                                    "changes will not be saved.")
-                         .arg(m_filePath)};
+            makeError(FileError::readCorruptFile,
+                      QStringLiteral("The settings file “%1” is damaged and could not be moved aside; "
+                                     "changes will not be saved.")
+                          .arg(m_filePath));
     }
     report(*m_lastError);
 }
@@ -148,7 +148,7 @@ void JsonFileKeyValueStore::persist() {
     m_lastWriteFailed = true;
     if (m_writeProtected) {
         if (!m_lastError) {
-            m_lastError = PTTError{ErrorDomain::file, 512, QStringLiteral("The settings are not saved.")};
+            m_lastError = makeError(FileError::writeUnknown, QStringLiteral("The settings are not saved."));
         }
         return;
     }
@@ -157,8 +157,8 @@ void JsonFileKeyValueStore::persist() {
     if (!directory.exists()) {
         if (!directory.mkpath(QStringLiteral("."))) {
             m_lastError =
-                PTTError{ErrorDomain::file, 513,
-                         QStringLiteral("The folder “%1” could not be created.").arg(directory.path())};
+                makeError(FileError::writeNoPermission,
+                          QStringLiteral("The folder “%1” could not be created.").arg(directory.path()));
             report(*m_lastError);
             return;
         }
@@ -170,9 +170,9 @@ void JsonFileKeyValueStore::persist() {
     const bool written = file.open(QIODevice::WriteOnly) && file.setPermissions(ownerOnly) &&
                          file.write(bytes) == bytes.size() && file.commit();
     if (!written) {
-        m_lastError = PTTError{ErrorDomain::file, 512,
-                               QStringLiteral("The settings could not be saved to “%1”: %2")
-                                   .arg(m_filePath, file.errorString())};
+        m_lastError =
+            makeError(FileError::writeUnknown, QStringLiteral("The settings could not be saved to “%1”: %2")
+                                                   .arg(m_filePath, file.errorString()));
         report(*m_lastError);
         return;
     }

@@ -1,6 +1,7 @@
 #include "core/settings/SettingsStore.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/FileError.h"
 #include "core/ports/KeyValueStore.h"
 
 #include <utility>
@@ -26,7 +27,7 @@ void SettingsStore::save(const PTTSettings& settings) {
     }
     m_defaults.setData(settingsKey, settings.toJson());
     if (const auto failure = m_defaults.lastWriteFailure()) {
-        m_writeError = PTTError{ErrorDomain::file, 512, *failure};
+        m_writeError = makeError(FileError::writeUnknown, *failure);
     } else {
         m_writeError.reset();
     }

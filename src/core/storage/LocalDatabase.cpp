@@ -1,8 +1,10 @@
 #include "core/storage/LocalDatabase.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/FileError.h"
 #include "core/paths/AppPaths.h"
 #include "core/ports/Clock.h"
+#include "core/storage/DatabaseError.h"
 #include "core/storage/DatabaseSchema.h"
 #include "core/storage/SqliteStatement.h"
 
@@ -15,14 +17,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
-
-namespace {
-
-PTTError databaseError(int code, const QString& description) {
-    return PTTError{ErrorDomain::database, code, description};
-}
-
-} // namespace
 
 LocalDatabase::LocalDatabase(const Clock& clock, QString filePath, Access access)
     : m_clock(clock)
@@ -54,8 +48,8 @@ Result<void> LocalDatabase::bootstrap() {
     if (writable) {
         const QDir folder = QFileInfo(m_filePath).absoluteDir();
         if (!folder.exists() && !QDir().mkpath(folder.path())) {
-            return PTTError{ErrorDomain::file, 513,
-                            QStringLiteral("The folder “%1” could not be created.").arg(folder.path())};
+            return makeError(FileError::writeNoPermission,
+                             QStringLiteral("The folder “%1” could not be created.").arg(folder.path()));
         }
     }
 
@@ -75,7 +69,8 @@ Result<void> LocalDatabase::bootstrap() {
         SQLITE_OK) {
         // A handle is allocated even when opening fails; it must still be closed.
         sqlite3_close(connection);
-        return databaseError(cannotOpen, QStringLiteral("Unable to open SQLite database at ") + m_filePath);
+        return makeError(DatabaseError::cannotOpen,
+                         QStringLiteral("Unable to open SQLite database at ") + m_filePath);
     }
     m_connection = connection;
     // The app and `orlavo text` may use the file at the same moment.
@@ -86,12 +81,12 @@ Result<void> LocalDatabase::bootstrap() {
         SqliteStatement probe(m_connection, "SELECT COUNT(*) FROM voice_dictionary");
         if (!probe.isPrepared()) {
             const QString message = QString::fromUtf8(sqlite3_errmsg(m_connection));
-            return databaseError(schemaFailed, message);
+            return makeError(DatabaseError::schemaFailed, message);
         }
         return {};
     }
     if (sqlite3_exec(m_connection, DatabaseSchema::script, nullptr, nullptr, nullptr) != SQLITE_OK) {
-        return databaseError(schemaFailed, QString::fromUtf8(sqlite3_errmsg(m_connection)));
+        return makeError(DatabaseError::schemaFailed, QString::fromUtf8(sqlite3_errmsg(m_connection)));
     }
     return {};
 }
@@ -128,13 +123,13 @@ Result<void> LocalDatabase::runChange(const char* sql, const char* prepareFailur
                                       const std::function<void(SqliteStatement&)>& bind) {
     SqliteStatement statement(m_connection, sql);
     if (!statement.isPrepared()) {
-        return databaseError(cannotPrepare, QString::fromUtf8(prepareFailureMessage));
+        return makeError(DatabaseError::cannotPrepare, QString::fromUtf8(prepareFailureMessage));
     }
     bind(statement);
     if (statement.step() != SQLITE_DONE) {
         const QString message = m_connection ? QString::fromUtf8(sqlite3_errmsg(m_connection))
                                              : QStringLiteral("Unknown SQLite error");
-        return databaseError(changeFailed, message);
+        return makeError(DatabaseError::changeFailed, message);
     }
     ++m_personalizationRevision;
     return {};
@@ -305,7 +300,7 @@ void LocalDatabase::keepWriteOutcome(SqliteStatement& statement, const char* wha
         return;
     }
     const QString reason = QString::fromUtf8(sqlite3_errmsg(m_connection));
-    m_writeError = databaseError(changeFailed, QString::fromUtf8(what) + reason);
+    m_writeError = makeError(DatabaseError::changeFailed, QString::fromUtf8(what) + reason);
 }
 
 std::optional<PTTError> LocalDatabase::takeWriteError() {

@@ -29,8 +29,6 @@ class LocalDatabase final {
 public:
     enum class Access { readWrite, readOnly };
 
-    enum ErrorCode { cannotOpen = 1, schemaFailed = 2, changeFailed = 500, cannotPrepare = 501 };
-
     // Rows are stamped with `clock`'s time. The file is not touched until bootstrap().
     explicit LocalDatabase(const Clock& clock, QString filePath = defaultFilePath(),
                            Access access = Access::readWrite);

@@ -1,7 +1,8 @@
 #include "core/transcribe/FileTranscriber.h"
 
+#include "core/audio/AudioCaptureError.h"
 #include "core/audio/IAudioCaptureService.h"
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
 #include "core/dictation/PTTAppState.h"
 #include "core/hotkey/IHotkeyMonitor.h"
 #include "core/overlay/IOverlayController.h"
@@ -27,7 +28,7 @@ public:
     }
     Result<AudioCaptureResult> stopCapture() override {
         if (m_state != State::capturing) {
-            return PTTError{ErrorDomain::audio, 2, QStringLiteral("No recording is running")};
+            return makeError(AudioCaptureError::notRunning, QStringLiteral("No recording is running"));
         }
         m_state = State::idle;
         return AudioCaptureResult{m_recording.bytes(), m_recording.durationMs()};

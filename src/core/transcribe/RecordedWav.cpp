@@ -1,6 +1,8 @@
 #include "core/transcribe/RecordedWav.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/audio/AudioCaptureError.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/FileError.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -10,7 +12,7 @@
 namespace {
 
 PTTError notPcmWav(const QString& why) {
-    return PTTError{ErrorDomain::audio, 1, QStringLiteral("Not a 16-bit PCM WAV file: ") + why};
+    return makeError(AudioCaptureError::notPcmWav, QStringLiteral("Not a 16-bit PCM WAV file: ") + why);
 }
 
 quint32 u32(const QByteArray& bytes, qsizetype at) {
@@ -26,8 +28,8 @@ quint16 u16(const QByteArray& bytes, qsizetype at) {
 Result<RecordedWav> RecordedWav::fromFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return PTTError{ErrorDomain::file, 260,
-                        QStringLiteral("The file “%1” could not be read: %2").arg(path, file.errorString())};
+        return makeError(FileError::readNoSuchFile,
+                         QStringLiteral("The file “%1” could not be read: %2").arg(path, file.errorString()));
     }
     return fromBytes(file.readAll());
 }

@@ -1,6 +1,6 @@
 #include "core/update/UpdateError.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
 
 QString updateErrorDescription(UpdateError error) {
     switch (error) {
@@ -31,5 +31,5 @@ QString updateErrorDescription(UpdateError error) {
 }
 
 PTTError makeUpdateError(UpdateError error) {
-    return PTTError{ErrorDomain::update, static_cast<int>(error), updateErrorDescription(error)};
+    return makeError(error, updateErrorDescription(error));
 }

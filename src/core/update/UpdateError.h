@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/ErrorDomain.h"
 #include "core/common/PTTError.h"
 
 // Failures of the installation step, reported in the "Kestrov.Update" domain.
@@ -23,6 +24,10 @@ enum class UpdateError {
     // The unpacked package would exceed the limits on files or bytes.
     packageTooLarge = 11,
 };
+
+inline const QString& errorDomain(UpdateError) {
+    return ErrorDomain::update;
+}
 
 QString updateErrorDescription(UpdateError error);
 PTTError makeUpdateError(UpdateError error);

@@ -1,5 +1,6 @@
 #include "core/update/UpdateInstaller.h"
 
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
 #include "core/update/InstallLocation.h"
 #include "core/update/UpdateError.h"
@@ -17,7 +18,8 @@
 
 namespace {
 
-enum FileErrorCode {
+// The installation's own steps, numbered within the file domain.
+enum class InstallError {
     copyFailed = 1,
     moveAsideFailed = 2,
     moveInFailed = 3,
@@ -25,11 +27,11 @@ enum FileErrorCode {
     exchangeFailed = 5
 };
 
-const QString pendingMarkerName = QStringLiteral(".ov-update-pending");
-
-PTTError fileError(FileErrorCode code, const QString& description) {
-    return PTTError{ErrorDomain::file, code, description};
+const QString& errorDomain(InstallError) {
+    return ErrorDomain::file;
 }
+
+const QString pendingMarkerName = QStringLiteral(".ov-update-pending");
 
 bool existsOrIsLink(const QFileInfo& info) {
     return info.exists() || info.isSymLink();
@@ -176,7 +178,7 @@ Result<void> UpdateInstaller::bringBeside(const QString& newApp) const {
         return {};
     }
     removePath(staging);
-    return fileError(copyFailed,
+    return makeError(InstallError::copyFailed,
                      QStringLiteral("Could not copy the new version beside “%1”.").arg(m_appFolder));
 }
 
@@ -214,24 +216,24 @@ Result<void> UpdateInstaller::exchangeOrRename(const QString& staging) const {
     // Only a file system without the atomic exchange falls back to two renames.
     if (exchanged != EINVAL && exchanged != ENOSYS && exchanged != EOPNOTSUPP) {
         removePath(staging);
-        return fileError(exchangeFailed,
+        return makeError(InstallError::exchangeFailed,
                          QStringLiteral("Could not exchange “%1” for the new version.").arg(m_appFolder));
     }
     if (!m_rename(m_appFolder, backup)) {
         removePath(staging);
-        return fileError(moveAsideFailed,
+        return makeError(InstallError::moveAsideFailed,
                          QStringLiteral("Could not move “%1” to “%2”.").arg(m_appFolder, backup));
     }
     if (!m_rename(staging, m_appFolder)) {
         if (!m_rename(backup, m_appFolder)) {
-            return fileError(restoreFailed,
+            return makeError(InstallError::restoreFailed,
                              QStringLiteral("Could not move the new version into place; the previous "
                                             "version is kept at “%1”.")
                                  .arg(backup));
         }
         removePath(staging);
-        return fileError(
-            moveInFailed,
+        return makeError(
+            InstallError::moveInFailed,
             QStringLiteral("Could not move the new version into place at “%1”.").arg(m_appFolder));
     }
     return {};

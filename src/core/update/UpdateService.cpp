@@ -1,7 +1,9 @@
 #include "core/update/UpdateService.h"
 
 #include "OrlavoVersion.h"
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
+#include "core/common/FileError.h"
 #include "core/net/NetworkError.h"
 #include "core/ports/ArchiveExtractor.h"
 #include "core/ports/ProcessLauncher.h"
@@ -42,7 +44,7 @@ QString installFailedLine(const QString& description) {
 }
 
 PTTError fileError(const QString& description) {
-    return PTTError{ErrorDomain::file, 0, description};
+    return makeError(FileError::unknown, description);
 }
 
 bool isSha256Hex(const QString& text) {

@@ -1,5 +1,6 @@
 #include "platform/common/LibarchiveExtractor.h"
 
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
 #include "core/update/UpdateError.h"
 
@@ -16,10 +17,11 @@
 
 namespace {
 
-enum ExtractErrorCode { noDestination = 1, unreadableArchive = 2, unsafeEntry = 3, writeFailed = 4 };
+// The steps of unpacking, numbered within the file domain.
+enum class ExtractError { noDestination = 1, unreadableArchive = 2, unsafeEntry = 3, writeFailed = 4 };
 
-PTTError extractError(ExtractErrorCode code, const QString& description) {
-    return PTTError{ErrorDomain::file, code, description};
+const QString& errorDomain(ExtractError) {
+    return ErrorDomain::file;
 }
 
 QString archiveMessage(archive* handle) {
@@ -98,14 +100,14 @@ Result<void> copyData(archive* reader, archive* writer, qint64& budget) {
             return {};
         }
         if (status < ARCHIVE_WARN) {
-            return extractError(unreadableArchive, archiveMessage(reader));
+            return makeError(ExtractError::unreadableArchive, archiveMessage(reader));
         }
         budget -= qint64(size);
         if (budget < 0) {
             return makeUpdateError(UpdateError::packageTooLarge);
         }
         if (archive_write_data_block(writer, buffer, size, offset) < ARCHIVE_WARN) {
-            return extractError(writeFailed, archiveMessage(writer));
+            return makeError(ExtractError::writeFailed, archiveMessage(writer));
         }
     }
 }
@@ -144,8 +146,8 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
     // links works from the root.
     const QString root = QFileInfo(destinationDirectory).canonicalFilePath();
     if (root.isEmpty() || !QFileInfo(root).isDir()) {
-        return extractError(noDestination,
-                            QStringLiteral("The folder “%1” does not exist.").arg(destinationDirectory));
+        return makeError(ExtractError::noDestination,
+                         QStringLiteral("The folder “%1” does not exist.").arg(destinationDirectory));
     }
 
     if (!withinLimits(archivePath)) {
@@ -154,7 +156,7 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
     std::unique_ptr<archive, ReaderDeleter> reader(archive_read_new());
     std::unique_ptr<archive, WriterDeleter> writer(archive_write_disk_new());
     if (!reader || !writer) {
-        return extractError(unreadableArchive, QStringLiteral("Out of memory."));
+        return makeError(ExtractError::unreadableArchive, QStringLiteral("Out of memory."));
     }
     archive_read_support_format_zip(reader.get());
     archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
@@ -162,7 +164,7 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
                                                      ARCHIVE_EXTRACT_NO_OVERWRITE);
     if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(),
                                    size_t(64) * 1024) != ARCHIVE_OK) {
-        return extractError(unreadableArchive, archiveMessage(reader.get()));
+        return makeError(ExtractError::unreadableArchive, archiveMessage(reader.get()));
     }
 
     qint64 entriesLeft = m_limits.maxEntries;
@@ -174,7 +176,7 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
             break;
         }
         if (status < ARCHIVE_WARN) {
-            return extractError(unreadableArchive, archiveMessage(reader.get()));
+            return makeError(ExtractError::unreadableArchive, archiveMessage(reader.get()));
         }
         if (--entriesLeft < 0) {
             return makeUpdateError(UpdateError::packageTooLarge);
@@ -182,19 +184,20 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
         const QString path = entryPath(entry);
         const auto components = safeComponents(path);
         if (!components) {
-            return extractError(unsafeEntry,
-                                QStringLiteral("Refused the entry “%1”: it points outside.").arg(path));
+            return makeError(ExtractError::unsafeEntry,
+                             QStringLiteral("Refused the entry “%1”: it points outside.").arg(path));
         }
         const auto type = archive_entry_filetype(entry);
         // ZIP has no hard links; one read from a crafted archive is refused like a special file.
         if ((type != AE_IFREG && type != AE_IFDIR && type != AE_IFLNK) || archive_entry_hardlink(entry)) {
-            return extractError(unsafeEntry, QStringLiteral("Refused the special file “%1”.").arg(path));
+            return makeError(ExtractError::unsafeEntry,
+                             QStringLiteral("Refused the special file “%1”.").arg(path));
         }
         if (type == AE_IFLNK) {
             const char* target = archive_entry_symlink_utf8(entry);
             if (!target || !linkTargetStaysInside(*components, QString::fromUtf8(target))) {
-                return extractError(unsafeEntry,
-                                    QStringLiteral("Refused the link “%1”: it points outside.").arg(path));
+                return makeError(ExtractError::unsafeEntry,
+                                 QStringLiteral("Refused the link “%1”: it points outside.").arg(path));
             }
         }
         const QString destination = root + QLatin1Char('/') + components->join(QLatin1Char('/'));
@@ -202,7 +205,7 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
         archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
 
         if (archive_write_header(writer.get(), entry) < ARCHIVE_WARN) {
-            return extractError(writeFailed, archiveMessage(writer.get()));
+            return makeError(ExtractError::writeFailed, archiveMessage(writer.get()));
         }
         // Sizes are not always in the local header (streamed entries), so regular files are always
         // read to their end.
@@ -212,11 +215,11 @@ Result<void> LibarchiveExtractor::extract(const QString& archivePath, const QStr
             }
         }
         if (archive_write_finish_entry(writer.get()) < ARCHIVE_WARN) {
-            return extractError(writeFailed, archiveMessage(writer.get()));
+            return makeError(ExtractError::writeFailed, archiveMessage(writer.get()));
         }
     }
     if (archive_write_close(writer.get()) < ARCHIVE_WARN) {
-        return extractError(writeFailed, archiveMessage(writer.get()));
+        return makeError(ExtractError::writeFailed, archiveMessage(writer.get()));
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "platform/common/QtProcessLauncher.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 
 #include <QProcess>
 
@@ -8,12 +9,6 @@
 #include <memory>
 
 namespace {
-
-enum LaunchErrorCode { notStarted = 1, crashed = 2 };
-
-PTTError launchError(LaunchErrorCode code, const QString& description) {
-    return PTTError{ErrorDomain::platform, code, description};
-}
 
 // Suspends until the process's state satisfies `done`. A program that cannot start only changes
 // state (there is no started()), so waiting on a state covers both outcomes. The coroutine is
@@ -54,12 +49,12 @@ QCoro::Task<Result<int>> QtProcessLauncher::run(QString program, QStringList arg
     process.start();
     co_await StateWait(process, [](QProcess::ProcessState state) { return state != QProcess::Starting; });
     if (process.error() == QProcess::FailedToStart) {
-        co_return launchError(notStarted,
-                              QStringLiteral("Could not start “%1”: %2").arg(program, process.errorString()));
+        co_return makeError(PlatformError::cannotStart,
+                            QStringLiteral("Could not start “%1”: %2").arg(program, process.errorString()));
     }
     co_await StateWait(process, [](QProcess::ProcessState state) { return state == QProcess::NotRunning; });
     if (process.exitStatus() == QProcess::CrashExit) {
-        co_return launchError(crashed, QStringLiteral("“%1” crashed.").arg(program));
+        co_return makeError(PlatformError::crashed, QStringLiteral("“%1” crashed.").arg(program));
     }
     co_return process.exitCode();
 }
@@ -69,8 +64,8 @@ Result<void> QtProcessLauncher::startDetached(const QString& program, const QStr
     process.setProgram(program);
     process.setArguments(arguments);
     if (!process.startDetached()) {
-        return launchError(notStarted,
-                           QStringLiteral("Could not start “%1”: %2").arg(program, process.errorString()));
+        return makeError(PlatformError::cannotStart,
+                         QStringLiteral("Could not start “%1”: %2").arg(program, process.errorString()));
     }
     return {};
 }

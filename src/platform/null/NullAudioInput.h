@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 #include "core/ports/AudioInput.h"
 
 // No microphone: not authorised, and every start fails.
@@ -8,7 +9,8 @@ class NullAudioInput final : public AudioInput {
 public:
     bool isAuthorized() const override { return false; }
     QCoro::Task<Result<void>> start(BufferHandler, FailureHandler) override {
-        co_return PTTError{ErrorDomain::platform, 20, QStringLiteral("No microphone on this desktop")};
+        co_return makeError(PlatformError::audioInputCannotStart,
+                            QStringLiteral("No microphone on this desktop"));
     }
     void stop() override {}
 };

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 #include "core/ports/KeySynthesizer.h"
 
 // Nothing can be typed: every key fails, with the reason when one is known, nothing is posted.
@@ -11,9 +12,9 @@ public:
         : m_reason(std::move(reason)) {}
 
     Result<void> tapKey(quint16, quint64) override {
-        return PTTError{ErrorDomain::platform, 1,
-                        m_reason.isEmpty() ? QStringLiteral("Cannot type keys on this desktop")
-                                           : QStringLiteral("Cannot type keys: %1").arg(m_reason)};
+        return makeError(PlatformError::cannotPostKeys,
+                         m_reason.isEmpty() ? QStringLiteral("Cannot type keys on this desktop")
+                                            : QStringLiteral("Cannot type keys: %1").arg(m_reason));
     }
     bool isAvailable() const override { return false; }
 

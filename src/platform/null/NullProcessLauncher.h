@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 #include "core/ports/ProcessLauncher.h"
 
 // Starts nothing: every program fails to start.
@@ -13,7 +14,7 @@ public:
 
 private:
     static PTTError refusal(const QString& program) {
-        return PTTError{ErrorDomain::platform, 2,
-                        QStringLiteral("Cannot start %1 on this desktop").arg(program)};
+        return makeError(PlatformError::cannotLaunchHere,
+                         QStringLiteral("Cannot start %1 on this desktop").arg(program));
     }
 };

@@ -1,6 +1,6 @@
 #include "server/auth/ServerToken.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/FileError.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,9 +24,9 @@ bool isTokenCharacter(char c) {
 }
 
 PTTError fileError(const QString& path, const char* what, int error) {
-    return PTTError{ErrorDomain::file, error,
-                    QStringLiteral("%1 %2: %3")
-                        .arg(QString::fromUtf8(what), path, QString::fromLocal8Bit(std::strerror(error)))};
+    return systemFileError(
+        error, QStringLiteral("%1 %2: %3")
+                   .arg(QString::fromUtf8(what), path, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 // Runs in time that depends only on the expected token's length.
@@ -85,7 +85,7 @@ Result<FileRead> readTokenFile(const QString& path) {
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return PTTError{ErrorDomain::file, EINVAL, QStringLiteral("%1 is not a regular file").arg(path)};
+        return systemFileError(EINVAL, QStringLiteral("%1 is not a regular file").arg(path));
     }
     if ((info.st_mode & 077) != 0) {
         // The token guards the user's microphone transcripts; others must not read it.
@@ -109,8 +109,7 @@ Result<FileRead> readTokenFile(const QString& path) {
         read.content.append(buffer.data(), std::size_t(got));
         if (read.content.size() > maximumFileBytes) {
             ::close(fd);
-            return PTTError{ErrorDomain::file, EFBIG,
-                            QStringLiteral("%1 is too large to be a token file").arg(path)};
+            return systemFileError(EFBIG, QStringLiteral("%1 is too large to be a token file").arg(path));
         }
     }
     ::close(fd);
@@ -191,16 +190,15 @@ Result<std::optional<ServerToken>> ServerToken::read(const QString& path) {
     if (auto token = fromText(content, Origin::file)) {
         return token;
     }
-    return PTTError{
-        ErrorDomain::file, EINVAL,
+    return systemFileError(
+        EINVAL,
         QStringLiteral("%1 does not hold a token (one line of visible ASCII characters); fix or delete it")
-            .arg(path)};
+            .arg(path));
 }
 
 Result<ServerToken> ServerToken::loadOrCreate(const QString& path) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-        return PTTError{ErrorDomain::file, EACCES,
-                        QStringLiteral("cannot create the folder of %1").arg(path)};
+        return systemFileError(EACCES, QStringLiteral("cannot create the folder of %1").arg(path));
     }
     for (int attempt = 0; attempt < 3; ++attempt) {
         auto existing = read(path);
@@ -213,7 +211,7 @@ Result<ServerToken> ServerToken::loadOrCreate(const QString& path) {
         const bool blankFile = QFileInfo::exists(path);
         std::optional<std::string> fresh = randomToken();
         if (!fresh) {
-            return PTTError{ErrorDomain::file, errno, QStringLiteral("no random numbers for a new token")};
+            return systemFileError(errno, QStringLiteral("no random numbers for a new token"));
         }
         auto published = publishToken(path, *fresh, blankFile);
         if (!published) {
@@ -224,8 +222,7 @@ Result<ServerToken> ServerToken::loadOrCreate(const QString& path) {
         }
         // Lost the race to another server starting at the same time: read the token it wrote.
     }
-    return PTTError{ErrorDomain::file, EAGAIN,
-                    QStringLiteral("%1 keeps changing; cannot settle on a token").arg(path)};
+    return systemFileError(EAGAIN, QStringLiteral("%1 keeps changing; cannot settle on a token").arg(path));
 }
 
 bool ServerToken::acceptsAuthorization(std::string_view headerValue) const {

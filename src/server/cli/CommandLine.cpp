@@ -1,11 +1,12 @@
 #include "server/cli/CommandLine.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 
 Result<CommandLine> CommandLine::parse(const std::vector<std::string>& arguments) {
     CommandLine line;
     const auto refuse = [](const std::string& why) {
-        return PTTError{ErrorDomain::platform, 2, QString::fromStdString(why)};
+        return makeError(PlatformError::badArguments, QString::fromStdString(why));
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];

@@ -2,7 +2,9 @@
 
 #include "OrlavoVersion.h"
 #include "core/backend/BackendToken.h"
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/FileError.h"
+#include "core/common/StatusSink.h"
 #include "core/paths/AppPaths.h"
 #include "server/auth/ServerToken.h"
 #include "server/cli/ConfigCheck.h"
@@ -30,7 +32,8 @@ namespace ServerProgram {
 namespace {
 
 void say(const std::string& line) {
-    std::fprintf(stderr, "orlavo-server: %s\n", line.c_str());
+    static const StatusSink sink(StatusSink::Stream::error, "orlavo-server: ");
+    sink.write(line);
 }
 
 Result<ServerToken> resolveToken(const ServerConfig& config) {
@@ -38,8 +41,8 @@ Result<ServerToken> resolveToken(const ServerConfig& config) {
         if (auto token = ServerToken::fromText(*config.token)) {
             return std::move(*token);
         }
-        return PTTError{ErrorDomain::file, 1,
-                        QStringLiteral("the configured token is longer than 1024 characters")};
+        return makeError(FileError::failed,
+                         QStringLiteral("the configured token is longer than 1024 characters"));
     }
     return ServerToken::loadOrCreate(AppPaths::serverTokenFile());
 }

@@ -46,13 +46,13 @@ struct HeadReader::Waiting {
     std::size_t drained = 0;
 };
 
-std::string HeadReader::closingAnswer(int status, const std::string& reason) {
+std::string HeadReader::closingAnswer(HttpStatus status, const std::string& reason) {
     httplib::Response response;
     HttpReply::text(response, status, reason);
-    const char* phrase = status == 408   ? "Request Timeout"
-                         : status == 431 ? "Request Header Fields Too Large"
-                                         : "Service Unavailable";
-    return "HTTP/1.1 " + std::to_string(status) + " " + phrase +
+    const char* phrase = status == HttpStatus::requestTimeout         ? "Request Timeout"
+                         : status == HttpStatus::headerFieldsTooLarge ? "Request Header Fields Too Large"
+                                                                      : "Service Unavailable";
+    return "HTTP/1.1 " + std::to_string(statusCode(status)) + " " + phrase +
            "\r\nContent-Type: text/plain; charset=utf-8\r\nConnection: close\r\nContent-Length: " +
            std::to_string(response.body.size()) + "\r\n\r\n" + response.body;
 }
@@ -106,14 +106,14 @@ void HeadReader::run() {
     std::vector<std::list<Waiting>::iterator> order;
     std::array<char, 16384> chunk{};
 
-    const auto refuse = [&](Waiting& entry, int status, const std::string& reason) {
+    const auto refuse = [&](Waiting& entry, HttpStatus status, const std::string& reason) {
         const std::string answer = closingAnswer(status, reason);
         [[maybe_unused]] const auto sent =
             ::send(entry.connection.socket, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         ::shutdown(entry.connection.socket, SHUT_WR);
         const std::chrono::duration<double, std::milli> elapsed = Clock::now() - entry.opened;
-        RequestLog::write(RequestLog::line("-", "-", status, entry.connection.buffered.size(), answer.size(),
-                                           elapsed.count()));
+        RequestLog::write(RequestLog::line("-", "-", statusCode(status), entry.connection.buffered.size(),
+                                           answer.size(), elapsed.count()));
         std::string().swap(entry.connection.buffered);
         entry.draining = true;
         entry.deadline = Clock::now() + drainTime;
@@ -135,7 +135,7 @@ void HeadReader::run() {
                 break;
             }
             if (entry.lines > m_limits.maxHeaderCount + 1) {
-                refuse(entry, 431,
+                refuse(entry, HttpStatus::headerFieldsTooLarge,
                        "request header fields too large: more than " +
                            std::to_string(m_limits.maxHeaderCount) + " header lines");
                 return false;
@@ -143,7 +143,7 @@ void HeadReader::run() {
         }
         const bool complete = entry.connection.headBytes > 0;
         if ((complete ? entry.connection.headBytes : bytes.size()) > m_limits.maxHeadBytes) {
-            refuse(entry, 431,
+            refuse(entry, HttpStatus::headerFieldsTooLarge,
                    "request header fields too large: the head is over " +
                        std::to_string(m_limits.maxHeadBytes / 1024) + " KB");
             return false;
@@ -155,7 +155,8 @@ void HeadReader::run() {
         if (!m_dispatch(entry.connection)) {
             setBlocking(entry.connection.socket, false);
             entry.connection.headBytes = 0;
-            refuse(entry, 503, "the server is busy: too many requests at once; try again shortly");
+            refuse(entry, HttpStatus::serviceUnavailable,
+                   "the server is busy: too many requests at once; try again shortly");
             return false;
         }
         return true;
@@ -260,7 +261,7 @@ void HeadReader::run() {
                     char seconds[32] = {};
                     std::snprintf(seconds, sizeof seconds, "%g",
                                   double(m_limits.headTimeout.count()) / 1000.0);
-                    refuse(entry, 408,
+                    refuse(entry, HttpStatus::requestTimeout,
                            std::string("request timeout: the request head did not arrive within ") + seconds +
                                " s");
                 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/http/HttpLimits.h"
+#include "server/http/HttpStatus.h"
 
 #include <atomic>
 #include <chrono>
@@ -38,7 +39,7 @@ public:
 
     // "HTTP/1.1 <status> ..." with a one-line reason and "Connection: close", for answers the
     // reader gives without the HTTP library. Best effort: the socket is never waited for.
-    static std::string closingAnswer(int status, const std::string& reason);
+    static std::string closingAnswer(HttpStatus status, const std::string& reason);
 
 private:
     struct Waiting;

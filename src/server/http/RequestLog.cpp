@@ -1,5 +1,7 @@
 #include "server/http/RequestLog.h"
 
+#include "core/common/StatusSink.h"
+
 #include <cstdio>
 #include <ctime>
 
@@ -33,8 +35,8 @@ std::string line(std::string_view method, std::string_view path, int status, std
 }
 
 void write(const std::string& line) {
-    // One fputs per line: stdio locks the stream per call, so lines from workers never interleave.
-    std::fputs((line + "\n").c_str(), stderr);
+    static const StatusSink sink(StatusSink::Stream::error);
+    sink.write(line);
 }
 
 } // namespace RequestLog

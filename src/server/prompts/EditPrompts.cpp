@@ -169,13 +169,13 @@ Result<E> level(const std::optional<QString>& raw, E fallback, const char* field
     if (const auto value = fromRawValue<E>(*raw)) {
         return *value;
     }
-    return ServiceError::make(400, std::string("bad edit request: unknown ") + field + " \"" +
-                                       raw->left(40).toStdString() + "\"");
+    return ServiceError::make(HttpStatus::badRequest, std::string("bad edit request: unknown ") + field +
+                                                          " \"" + raw->left(40).toStdString() + "\"");
 }
 
 PTTError missingOriginal(PTTEditMode mode) {
-    return ServiceError::make(400, "bad edit request: " + rawValue(mode).toStdString() +
-                                       " needs a non-empty originalText");
+    return ServiceError::make(HttpStatus::badRequest, "bad edit request: " + rawValue(mode).toStdString() +
+                                                          " needs a non-empty originalText");
 }
 
 bool blank(const std::optional<QString>& text) {
@@ -186,7 +186,7 @@ bool blank(const std::optional<QString>& text) {
 
 Result<ChatPrompt> build(const PTTEditRequest& request) {
     if (request.inputText.trimmed().isEmpty()) {
-        return ServiceError::make(400, "bad edit request: inputText is empty");
+        return ServiceError::make(HttpStatus::badRequest, "bad edit request: inputText is empty");
     }
     const Blocks blocks(request);
     const auto tagged = [&blocks](const char* tag, const QString& text) { return blocks.tagged(tag, text); };
@@ -227,7 +227,7 @@ Result<ChatPrompt> build(const PTTEditRequest& request) {
                           tagged("previous_text", *request.originalText) + "\n" +
                               tagged("new_text", request.inputText)};
     }
-    return ServiceError::make(400, "bad edit request: unknown mode");
+    return ServiceError::make(HttpStatus::badRequest, "bad edit request: unknown mode");
 }
 
 std::optional<std::string> answerWithoutModel(const PTTEditRequest& request) {

@@ -4,6 +4,7 @@
 #include "core/wire/PTTEditResponse.h"
 #include "core/wire/PTTHealthResponse.h"
 #include "core/wire/PTTTranscribeResponse.h"
+#include "server/ServerLogging.h"
 #include "server/engines/LanguageHint.h"
 #include "server/http/HeaderText.h"
 #include "server/http/HttpReply.h"
@@ -142,7 +143,7 @@ void PttService::install(HttpServer& server) {
             }
             RequestContext& context = HttpServer::currentRequest();
             if (context.timedOut) {
-                HttpReply::text(response, 408, timeoutReason("the request", timeout));
+                HttpReply::text(response, HttpStatus::requestTimeout, timeoutReason("the request", timeout));
                 return HandlerResponse::Handled;
             }
             // The library refused the request before any handler saw it: where the next request
@@ -152,8 +153,18 @@ void PttService::install(HttpServer& server) {
             HttpReply::text(response, response.status, HttpReply::defaultReason(response.status));
             return HandlerResponse::Handled;
         }));
-    server.set_exception_handler([](const Request&, Response& response, const std::exception_ptr&) {
-        HttpReply::text(response, 500, "internal error");
+    server.set_exception_handler([](const Request&, Response& response, const std::exception_ptr& thrown) {
+        // The path is the client's text: left out, as the request log already names it.
+        try {
+            if (thrown) {
+                std::rethrow_exception(thrown);
+            }
+        } catch (const std::exception& exception) {
+            qCWarning(lcServerHttp) << "A request handler threw:" << exception.what();
+        } catch (...) {
+            qCWarning(lcServerHttp) << "A request handler threw something that is not an exception";
+        }
+        HttpReply::text(response, HttpStatus::internalError, "internal error");
         HttpServer::currentRequest().closeAfterResponse = true;
     });
     server.set_logger([](const Request& request, const Response& response) {
@@ -167,7 +178,7 @@ void PttService::install(HttpServer& server) {
 
 HandlerResponse PttService::screen(const Request& request, Response& response) const {
     const bool pending = bodyFollows(request);
-    const auto refuse = [&](int status, const std::string& reason) {
+    const auto refuse = [&](HttpStatus status, const std::string& reason) {
         HttpReply::text(response, status, reason);
         if (pending) {
             HttpServer::currentRequest().closeAfterResponse = true;
@@ -180,49 +191,51 @@ HandlerResponse PttService::screen(const Request& request, Response& response) c
     const bool isHealth = path == healthPath;
     const bool isReload = path == reloadPath;
     if (!isHealth && !isReload && path != transcribePath && path != editPath) {
-        return refuse(404, "no such endpoint: " + std::string(path.substr(0, 80)));
+        return refuse(HttpStatus::notFound, "no such endpoint: " + std::string(path.substr(0, 80)));
     }
     const bool methodAllowed =
         isHealth ? (request.method == "GET" || request.method == "HEAD") : request.method == "POST";
     if (!methodAllowed) {
         response.set_header("Allow", isHealth ? "GET, HEAD" : "POST");
-        return refuse(405, request.method.substr(0, 16) + " is not allowed on " + std::string(path));
+        return refuse(HttpStatus::methodNotAllowed,
+                      request.method.substr(0, 16) + " is not allowed on " + std::string(path));
     }
     if (isHealth) {
         return HandlerResponse::Unhandled;
     }
     if (!m_token.acceptsAuthorization(rawHeader("Authorization"))) {
         response.set_header("WWW-Authenticate", "Bearer");
-        return refuse(401, "unauthorized: missing or invalid bearer token");
+        return refuse(HttpStatus::unauthorized, "unauthorized: missing or invalid bearer token");
     }
     if (isReload) {
-        return pending ? refuse(400, "a reload takes no body") : HandlerResponse::Unhandled;
+        return pending ? refuse(HttpStatus::badRequest, "a reload takes no body") : HandlerResponse::Unhandled;
     }
 
     const std::string encoding = lowered(request.get_header_value("Content-Encoding"));
     if (!encoding.empty() && encoding != "identity") {
-        return refuse(415, "compressed request bodies are not accepted");
+        return refuse(HttpStatus::unsupportedMediaType, "compressed request bodies are not accepted");
     }
     const std::string transfer = lowered(request.get_header_value("Transfer-Encoding"));
     if (!transfer.empty() && transfer != "chunked") {
-        return refuse(400, "unsupported transfer encoding");
+        return refuse(HttpStatus::badRequest, "unsupported transfer encoding");
     }
     bool malformed = false;
     const auto length = contentLength(request, malformed);
     if (malformed) {
-        return refuse(400, "malformed Content-Length");
+        return refuse(HttpStatus::badRequest, "malformed Content-Length");
     }
     const bool isTranscribe = path == transcribePath;
     const std::size_t limit = isTranscribe ? m_settings.maxAudioBytes : m_settings.maxEditBytes;
     if (!length && !isChunked(request)) {
-        return refuse(411, "Content-Length required");
+        return refuse(HttpStatus::lengthRequired, "Content-Length required");
     }
     if (length && *length == 0) {
-        return refuse(400, isTranscribe ? "empty body: send the WAV recording"
-                                        : "empty body: send the edit request");
+        return refuse(HttpStatus::badRequest, isTranscribe ? "empty body: send the WAV recording"
+                                                           : "empty body: send the edit request");
     }
     if (length && *length > limit) {
-        return refuse(413, "body of " + sizeText(*length) + " is over the limit of " + sizeText(limit));
+        return refuse(HttpStatus::payloadTooLarge,
+                      "body of " + sizeText(*length) + " is over the limit of " + sizeText(limit));
     }
 
     const std::string type = mediaType(request);
@@ -230,15 +243,17 @@ HandlerResponse PttService::screen(const Request& request, Response& response) c
         static constexpr std::array accepted{"",           "audio/wav",      "audio/x-wav",
                                              "audio/wave", "audio/vnd.wave", "application/octet-stream"};
         if (std::find(accepted.begin(), accepted.end(), type) == accepted.end()) {
-            return refuse(415, "unsupported media type \"" + type.substr(0, 60) + "\": send audio/wav");
+            return refuse(HttpStatus::unsupportedMediaType,
+                          "unsupported media type \"" + type.substr(0, 60) + "\": send audio/wav");
         }
         for (const char* header : userTextHeaders) {
             if (const auto problem = HeaderText::problem(rawHeader(header))) {
-                return refuse(400, std::string("header ") + header + " " + *problem);
+                return refuse(HttpStatus::badRequest, std::string("header ") + header + " " + *problem);
             }
         }
     } else if (!type.empty() && type != "application/json") {
-        return refuse(415, "unsupported media type \"" + type.substr(0, 60) + "\": send application/json");
+        return refuse(HttpStatus::unsupportedMediaType,
+                      "unsupported media type \"" + type.substr(0, 60) + "\": send application/json");
     }
     return HandlerResponse::Unhandled;
 }
@@ -251,12 +266,12 @@ void PttService::health(const Request&, Response& response) const {
     if (!engines->upstreamHost.empty()) {
         health.upstreamHost = QString::fromStdString(engines->upstreamHost);
     }
-    HttpReply::json(response, 200, health.toJson().toStdString());
+    HttpReply::json(response, HttpStatus::ok, health.toJson().toStdString());
 }
 
 void PttService::reload(Response& response) const {
     if (!m_reload) {
-        HttpReply::text(response, 501, "this server cannot reload its configuration");
+        HttpReply::text(response, HttpStatus::notImplemented, "this server cannot reload its configuration");
         return;
     }
     if (const auto reloaded = m_reload(); !reloaded) {
@@ -288,11 +303,13 @@ bool PttService::readBody(const Request& request, Response& response, const http
     context.closeAfterResponse = true;
     response.set_header("Connection", "close");
     if (context.timedOut) {
-        HttpReply::text(response, 408, timeoutReason("the body", m_settings.requestTimeout));
+        HttpReply::text(response, HttpStatus::requestTimeout,
+                        timeoutReason("the body", m_settings.requestTimeout));
     } else if (overLimit) {
-        HttpReply::text(response, 413, "body is over the limit of " + sizeText(limit));
+        HttpReply::text(response, HttpStatus::payloadTooLarge,
+                        "body is over the limit of " + sizeText(limit));
     } else {
-        HttpReply::text(response, 400, "the body ended before it was complete");
+        HttpReply::text(response, HttpStatus::badRequest, "the body ended before it was complete");
     }
     return false;
 }
@@ -314,7 +331,7 @@ void PttService::transcribe(const Request& request, Response& response,
         char text[96] = {};
         std::snprintf(text, sizeof text, "recording of %.0f s is over the limit of %.0f s",
                       audio->durationSeconds(), m_settings.maxAudioSeconds);
-        HttpReply::text(response, 413, text);
+        HttpReply::text(response, HttpStatus::payloadTooLarge, text);
         return;
     }
     auto clip = AudioNormalizer::toClip(audio.value());
@@ -324,7 +341,7 @@ void PttService::transcribe(const Request& request, Response& response,
         return;
     }
     if (clip->samples.empty()) {
-        HttpReply::text(response, 400, "recording too short: it holds no audio samples");
+        HttpReply::text(response, HttpStatus::badRequest, "recording too short: it holds no audio samples");
         return;
     }
 
@@ -336,7 +353,7 @@ void PttService::transcribe(const Request& request, Response& response,
     TranscriptionEngine* engine =
         language.suitsEnglishOnly() ? engines->transcription.get() : engines->otherLanguages.get();
     if (!engine) {
-        HttpReply::text(response, 422,
+        HttpReply::text(response, HttpStatus::unprocessableContent,
                         "the language \"" + language.text().substr(0, 40) +
                             "\" needs an upstream engine: the offline recogniser knows English only");
         return;
@@ -355,7 +372,7 @@ void PttService::transcribe(const Request& request, Response& response,
     }
     answer.durationSeconds = clip->durationSeconds();
     answer.requestId = QString::fromStdString(RequestId::next());
-    HttpReply::json(response, 200, answer.toJson().toStdString());
+    HttpReply::json(response, HttpStatus::ok, answer.toJson().toStdString());
 }
 
 void PttService::edit(const Request& request, Response& response,
@@ -366,7 +383,8 @@ void PttService::edit(const Request& request, Response& response,
     }
     const auto parsed = PTTEditRequest::fromJson(QByteArray::fromStdString(body));
     if (!parsed) {
-        HttpReply::text(response, 400, "bad edit request: " + parsed.error().description.toStdString());
+        HttpReply::text(response, HttpStatus::badRequest,
+                        "bad edit request: " + parsed.error().description.toStdString());
         return;
     }
     const PTTEditRequest& editRequest = parsed.value();
@@ -374,7 +392,7 @@ void PttService::edit(const Request& request, Response& response,
     answer.requestId = QString::fromStdString(RequestId::next());
     if (const auto unchanged = EditPrompts::answerWithoutModel(editRequest)) {
         answer.text = QString::fromStdString(*unchanged);
-        HttpReply::json(response, 200, answer.toJson().toStdString());
+        HttpReply::json(response, HttpStatus::ok, answer.toJson().toStdString());
         return;
     }
     const auto prompt = EditPrompts::build(editRequest);
@@ -386,7 +404,7 @@ void PttService::edit(const Request& request, Response& response,
     if (!engines->chat) {
         // Not a passing condition, so not a 503: nothing will change until the server is configured.
         HttpReply::text(
-            response, 501,
+            response, HttpStatus::notImplemented,
             "edits need an upstream chat engine: set ORLAVO_UPSTREAM_URL (and ORLAVO_EDIT_MODEL) or "
             "upstreamUrl in server.json");
         return;
@@ -406,5 +424,5 @@ void PttService::edit(const Request& request, Response& response,
                                           : text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
     }
     answer.text = QString::fromStdString(text);
-    HttpReply::json(response, 200, answer.toJson().toStdString());
+    HttpReply::json(response, HttpStatus::ok, answer.toJson().toStdString());
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
 #include "core/common/PTTError.h"
+#include "server/http/HttpStatus.h"
 
 #include <string>
 
@@ -10,6 +12,11 @@
 // failures the same way, so a handler only forwards what it is given.
 namespace ServiceError {
 
+inline PTTError make(HttpStatus status, const std::string& reason) {
+    return makeError(status, QString::fromStdString(reason));
+}
+
+// For callers that still spell the status as a number.
 inline PTTError make(int httpStatus, const std::string& reason) {
     return PTTError{ErrorDomain::backend, httpStatus, QString::fromStdString(reason)};
 }

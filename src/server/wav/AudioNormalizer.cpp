@@ -96,7 +96,8 @@ Result<AudioClip> toClip(const PcmAudio& audio) {
             soxr_oneshot(audio.sampleRate, AudioClip::sampleRate, 1, mono.data(), frames, nullptr,
                          resampled.data(), resampled.size(), &produced, &io, &quality, nullptr);
         if (error) {
-            return ServiceError::make(500, std::string("could not convert the sample rate: ") + error);
+            return ServiceError::make(HttpStatus::internalError,
+                                      std::string("could not convert the sample rate: ") + error);
         }
         resampled.resize(produced);
     }

@@ -31,11 +31,11 @@ std::uint32_t readU32(std::string_view bytes, std::size_t at) {
 }
 
 PTTError malformed(const std::string& reason) {
-    return ServiceError::make(400, "not a usable WAV file: " + reason);
+    return ServiceError::make(HttpStatus::badRequest, "not a usable WAV file: " + reason);
 }
 
 PTTError unsupported(const std::string& reason) {
-    return ServiceError::make(415, "unsupported WAV format: " + reason);
+    return ServiceError::make(HttpStatus::unsupportedMediaType, "unsupported WAV format: " + reason);
 }
 
 struct FormatChunk {
@@ -103,7 +103,8 @@ Result<SampleFormat> sampleFormat(const FormatChunk& format) {
 
 Result<PcmAudio> parse(std::string_view bytes) {
     if (bytes.size() < 12 || bytes.substr(0, 4) != "RIFF" || bytes.substr(8, 4) != "WAVE") {
-        return ServiceError::make(400, "not a WAV file: the body does not start with a RIFF/WAVE header");
+        return ServiceError::make(HttpStatus::badRequest,
+                                  "not a WAV file: the body does not start with a RIFF/WAVE header");
     }
     const std::uint64_t declared = std::uint64_t(readU32(bytes, 4)) + 8;
     // Writers may leave out the pad byte of an odd last chunk from the RIFF size; anything else

@@ -1,6 +1,7 @@
 #include "platform/linux/uinput/UinputKeySynthesizer.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 #include "core/hotkey/KeyCodes.h"
 #include "platform/linux/input/LinuxKeyTable.h"
 
@@ -29,7 +30,7 @@ constexpr std::array<std::pair<quint64, qint64>, 4> modifierKeys{{
 }};
 
 PTTError synthesisError(const QString& description) {
-    return PTTError{ErrorDomain::platform, 1, QStringLiteral("Cannot type keys: %1").arg(description)};
+    return makeError(PlatformError::cannotPostKeys, QStringLiteral("Cannot type keys: %1").arg(description));
 }
 
 QString systemError(int error) {
@@ -117,8 +118,8 @@ std::optional<QString> UinputKeySynthesizer::problem(const QString& path) {
 Result<std::unique_ptr<UinputKeySynthesizer>> UinputKeySynthesizer::create(const QString& path) {
     UniqueFd fd(::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.isValid()) {
-        return PTTError{ErrorDomain::platform, 1,
-                        QStringLiteral("%1 cannot be opened (%2)").arg(path, systemError(errno))};
+        return makeError(PlatformError::cannotPostKeys,
+                         QStringLiteral("%1 cannot be opened (%2)").arg(path, systemError(errno)));
     }
     bool configured =
         ::ioctl(fd.get(), UI_SET_EVBIT, EV_KEY) == 0 && ::ioctl(fd.get(), UI_SET_EVBIT, EV_SYN) == 0;
@@ -133,9 +134,9 @@ Result<std::unique_ptr<UinputKeySynthesizer>> UinputKeySynthesizer::create(const
     std::memcpy(setup.name, name.constData(), std::min<std::size_t>(name.size(), UINPUT_MAX_NAME_SIZE - 1));
     if (!configured || ::ioctl(fd.get(), UI_DEV_SETUP, &setup) != 0 ||
         ::ioctl(fd.get(), UI_DEV_CREATE) != 0) {
-        return PTTError{
-            ErrorDomain::platform, 1,
-            QStringLiteral("%1 refused to make a virtual keyboard (%2)").arg(path, systemError(errno))};
+        return makeError(
+            PlatformError::cannotPostKeys,
+            QStringLiteral("%1 refused to make a virtual keyboard (%2)").arg(path, systemError(errno)));
     }
     auto synthesizer = std::make_unique<UinputKeySynthesizer>(std::move(fd));
     synthesizer->m_isDevice = true;

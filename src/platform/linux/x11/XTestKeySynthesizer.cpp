@@ -1,6 +1,7 @@
 #include "platform/linux/x11/XTestKeySynthesizer.h"
 
-#include "core/common/ErrorDomain.h"
+#include "core/common/ErrorCode.h"
+#include "core/common/PlatformError.h"
 #include "core/hotkey/KeyCodes.h"
 #include "platform/linux/input/LinuxKeyTable.h"
 #include "platform/linux/input/SyntheticKeyLedger.h"
@@ -28,7 +29,7 @@ constexpr std::array<std::pair<quint64, qint64>, 4> modifierKeys{{
 }};
 
 PTTError synthesisError(const QString& description) {
-    return PTTError{ErrorDomain::platform, 1, description};
+    return makeError(PlatformError::cannotPostKeys, description);
 }
 
 // The key that carries the code's symbol in the current layout, else the key at the code's
