@@ -127,8 +127,8 @@ Result<void> SphinxDecoder::loadLanguageModels(const std::string& general, const
     logmath_t* logmath = ps_get_logmath(m_decoder);
     std::vector<ngram_model_t*> models;
     const auto read = [&](const std::string& path, const char* name, float weight) {
-        // Each model takes a reference to the decoder's log tables; models in one set must share them.
-        ngram_model_t* model = ngram_model_read(m_config, path.c_str(), NGRAM_AUTO, logmath_retain(logmath));
+        // Models in one set must share the decoder's log tables; each model takes its own reference.
+        ngram_model_t* model = ngram_model_read(m_config, path.c_str(), NGRAM_AUTO, logmath);
         if (!model) {
             return false;
         }
@@ -149,14 +149,14 @@ Result<void> SphinxDecoder::loadLanguageModels(const std::string& general, const
     for (std::string& name : m_modelNames) {
         names.push_back(name.data());
     }
-    // The set takes over our references to the models.
+    // The set takes references of its own to the models; ours go whether or not it was made.
     m_languageModel =
         ngram_model_set_init(m_config, models.data(), names.data(),
                              models.size() > 1 ? m_modelWeights.data() : nullptr, int32(models.size()));
+    for (ngram_model_t* model : models) {
+        ngram_model_free(model);
+    }
     if (!m_languageModel) {
-        for (ngram_model_t* model : models) {
-            ngram_model_free(model);
-        }
         return ServiceError::make(503, "the offline recogniser could not combine its language models");
     }
     m_models = models;
@@ -277,7 +277,7 @@ Result<void> SphinxDecoder::searchWith(const std::vector<ExpectedWord>& words) {
         return file.error();
     }
     ngram_model_t* unigrams =
-        ngram_model_read(m_config, file->c_str(), NGRAM_ARPA, logmath_retain(ps_get_logmath(m_decoder)));
+        ngram_model_read(m_config, file->c_str(), NGRAM_ARPA, ps_get_logmath(m_decoder));
     std::error_code ignored;
     std::filesystem::remove(*file, ignored);
     if (!unigrams) {
@@ -288,20 +288,18 @@ Result<void> SphinxDecoder::searchWith(const std::vector<ExpectedWord>& words) {
     std::vector<float> weights;
     std::string expectedName = expectedModel;
     for (std::size_t i = 0; i < m_models.size(); ++i) {
-        models.push_back(ngram_model_retain(m_models[i]));
+        models.push_back(m_models[i]);
         names.push_back(m_modelNames[i].data());
         weights.push_back(m_modelWeights[i] * (1.0F - expectedWeight));
     }
     models.push_back(unigrams);
     names.push_back(expectedName.data());
     weights.push_back(expectedWeight);
-    // The set takes over our references to its members, and the search takes one to the set.
+    // The set takes references of its own to its members, and the search one to the set.
     ngram_model_t* set =
         ngram_model_set_init(m_config, models.data(), names.data(), weights.data(), int32(models.size()));
+    ngram_model_free(unigrams);
     if (!set) {
-        for (ngram_model_t* model : models) {
-            ngram_model_free(model);
-        }
         return ServiceError::make(500, "the offline recogniser could not combine the expected words");
     }
     const bool searching = ps_set_lm(m_decoder, wordsSearch, set) >= 0;
