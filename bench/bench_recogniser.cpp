@@ -156,9 +156,16 @@ void BM_ReleaseToTranscript(benchmark::State& state) {
     const std::string wav = WavEncoder::encode(clip);
     // The first request after start waits for the spare decoder to load.
     server.client()->Post("/v1/ptt/transcribe", server.authorization(), wav, "audio/wav");
+    int request = 0;
     for (auto _ : state) {
-        const auto answer =
-            server.client()->Post("/v1/ptt/transcribe", server.authorization(), wav, "audio/wav");
+        // The user's words: none, the same each time, or new words every time (the decoder builds
+        // a search for them).
+        httplib::Headers headers = server.authorization();
+        if (state.range(0) > 0) {
+            const int list = state.range(0) == 1 ? 0 : ++request;
+            headers.emplace("x-ptt-prompt", "Kubernetes Zorblax Quendrill" + std::to_string(list));
+        }
+        const auto answer = server.client()->Post("/v1/ptt/transcribe", headers, wav, "audio/wav");
         if (!answer || answer->status != 200) {
             fail(state, "request failed");
             return;
@@ -166,7 +173,13 @@ void BM_ReleaseToTranscript(benchmark::State& state) {
     }
     state.counters["audio_s"] = clip.durationSeconds();
 }
-BENCHMARK(BM_ReleaseToTranscript)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Arguments: 0 no words of the user's, 1 the same words each time, 2 new words each time.
+BENCHMARK(BM_ReleaseToTranscript)
+    ->DenseRange(0, 2)
+    ->ArgName("words")
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 
