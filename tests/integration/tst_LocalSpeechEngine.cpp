@@ -74,6 +74,9 @@ void tst_LocalSpeechEngine::expectedWordsStayWithTheirRequest_data() {
     QTest::addColumn<QString>("word");
     // Heard as "guess would" without help.
     QTest::newRow("a known word made likely") << QString() << u"Dashwood"_s << u"Dashwood"_s;
+    // In no dictionary: added with a letter-to-sound pronunciation for its request only.
+    QTest::newRow("a new word added")
+        << u"please send the file to zorblax today"_s << u"Zorblax"_s << u"Zorblax"_s;
 }
 
 void tst_LocalSpeechEngine::expectedWordsStayWithTheirRequest() {

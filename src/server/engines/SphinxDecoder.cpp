@@ -1,5 +1,6 @@
 #include "server/engines/SphinxDecoder.h"
 
+#include "server/engines/LetterToSound.h"
 #include "server/service/ServiceError.h"
 
 #include <algorithm>
@@ -23,6 +24,7 @@ std::mutex& creationMutex() {
 }
 
 constexpr const char* dictationSearch = "dictation";
+constexpr const char* wordsSearch = "words";
 constexpr const char* expectedModel = "expected";
 
 // Words the dictation model uses that the pronouncing dictionary lacks.
@@ -125,8 +127,8 @@ Result<void> SphinxDecoder::loadLanguageModels(const std::string& general, const
     logmath_t* logmath = ps_get_logmath(m_decoder);
     std::vector<ngram_model_t*> models;
     const auto read = [&](const std::string& path, const char* name, float weight) {
-        // Each model takes a reference to the decoder's log tables; models in one set must share them.
-        ngram_model_t* model = ngram_model_read(m_config, path.c_str(), NGRAM_AUTO, logmath_retain(logmath));
+        // Models in one set must share the decoder's log tables; each model takes its own reference.
+        ngram_model_t* model = ngram_model_read(m_config, path.c_str(), NGRAM_AUTO, logmath);
         if (!model) {
             return false;
         }
@@ -147,16 +149,17 @@ Result<void> SphinxDecoder::loadLanguageModels(const std::string& general, const
     for (std::string& name : m_modelNames) {
         names.push_back(name.data());
     }
-    // The set takes over our references to the models.
+    // The set takes references of its own to the models; ours go whether or not it was made.
     m_languageModel =
         ngram_model_set_init(m_config, models.data(), names.data(),
                              models.size() > 1 ? m_modelWeights.data() : nullptr, int32(models.size()));
+    for (ngram_model_t* model : models) {
+        ngram_model_free(model);
+    }
     if (!m_languageModel) {
-        for (ngram_model_t* model : models) {
-            ngram_model_free(model);
-        }
         return ServiceError::make(503, "the offline recogniser could not combine its language models");
     }
+    m_models = models;
     if (ps_set_lm(m_decoder, dictationSearch, m_languageModel) < 0 ||
         ps_set_search(m_decoder, dictationSearch) < 0) {
         return ServiceError::make(503, "the offline recogniser could not start its search");
@@ -199,46 +202,113 @@ Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
     if (words.empty()) {
         return {};
     }
-    // Every change to the dictionary and the language models shares the library's unguarded state
-    // with decoder creation and destruction on other threads.
+    // Every change to the dictionary, the searches and the language models shares the library's
+    // unguarded state with decoder creation and destruction on other threads.
     const std::lock_guard lock(creationMutex());
-    std::vector<ExpectedWord> known;
+    std::vector<std::string> spoken;
     for (const ExpectedWord& word : words) {
-        // Only words the language model knows are made likely. Bringing a new word into the
-        // vocabulary left the decoder's model set unsafe to free (a crash when the altered decoder
-        // was discarded), so new words wait until that is done safely.
-        if (ngram_wid(m_languageModel, word.spoken.c_str()) == ngram_unknown_wid(m_languageModel)) {
-            continue;
-        }
-        known.push_back(word);
+        spoken.push_back(word.spoken);
     }
-    if (known.empty()) {
+    if (spoken == m_wordsSearched) {
+        if (ps_set_search(m_decoder, wordsSearch) < 0) {
+            return ServiceError::make(500, "the offline recogniser could not use the expected words");
+        }
+        m_expecting = true;
         return {};
     }
 
-    auto file = writeUnigrams(known);
+    std::vector<ExpectedWord> usable;
+    std::vector<std::pair<std::string, std::string>> pronunciations;
+    for (const ExpectedWord& word : words) {
+        const bool known =
+            ngram_wid(m_languageModel, word.spoken.c_str()) != ngram_unknown_wid(m_languageModel);
+        if (!known && !inDictionary(m_decoder, word.spoken)) {
+            const std::string phones = LetterToSound::phones(word.written);
+            if (phones.empty() || m_wordsAdded + int(pronunciations.size()) >= maxAddedWords) {
+                continue;
+            }
+            pronunciations.emplace_back(word.spoken, phones);
+        }
+        usable.push_back(word);
+    }
+    if (auto added = addToDictionary(pronunciations); !added) {
+        return added.error();
+    }
+    if (usable.empty()) {
+        return {};
+    }
+    if (auto searching = searchWith(usable); !searching) {
+        return searching.error();
+    }
+    m_wordsSearched = std::move(spoken);
+    m_expecting = true;
+    return {};
+}
+
+Result<void>
+SphinxDecoder::addToDictionary(const std::vector<std::pair<std::string, std::string>>& pronunciations) {
+    if (pronunciations.empty()) {
+        return {};
+    }
+    // ps_add_word also puts the word into the language model of every search, in place, and a
+    // set changed that way was left unsafe to free. So the searches go first (the shared set
+    // stays ours) and come back built over the larger dictionary, whose new words the general
+    // set does not know and so never hears.
+    ps_unset_search(m_decoder, wordsSearch);
+    ps_unset_search(m_decoder, dictationSearch);
+    m_wordsSearched.clear();
+    for (const auto& [word, phones] : pronunciations) {
+        if (ps_add_word(m_decoder, word.c_str(), phones.c_str(), FALSE) >= 0) {
+            ++m_wordsAdded;
+        }
+    }
+    if (ps_set_lm(m_decoder, dictationSearch, m_languageModel) < 0 ||
+        ps_set_search(m_decoder, dictationSearch) < 0) {
+        return ServiceError::make(500, "the offline recogniser could not rebuild its search");
+    }
+    return {};
+}
+
+// A set of its own over the decoder's models and the expected words, in a search of its own: the
+// dictation set is never changed, so nothing a request brings can outlive it there.
+Result<void> SphinxDecoder::searchWith(const std::vector<ExpectedWord>& words) {
+    auto file = writeUnigrams(words);
     if (!file) {
         return file.error();
     }
     ngram_model_t* unigrams =
-        ngram_model_read(m_config, file->c_str(), NGRAM_ARPA, logmath_retain(ps_get_logmath(m_decoder)));
+        ngram_model_read(m_config, file->c_str(), NGRAM_ARPA, ps_get_logmath(m_decoder));
     std::error_code ignored;
     std::filesystem::remove(*file, ignored);
     if (!unigrams) {
         return ServiceError::make(500, "the offline recogniser could not read its word list");
     }
-    ngram_model_set_add(m_languageModel, unigrams, expectedModel, expectedWeight, TRUE);
-    m_expecting = true;
-    std::vector<const char*> names;
+    std::vector<ngram_model_t*> models;
+    std::vector<char*> names;
     std::vector<float> weights;
-    for (std::size_t i = 0; i < m_modelNames.size(); ++i) {
-        names.push_back(m_modelNames[i].c_str());
+    std::string expectedName = expectedModel;
+    for (std::size_t i = 0; i < m_models.size(); ++i) {
+        models.push_back(m_models[i]);
+        names.push_back(m_modelNames[i].data());
         weights.push_back(m_modelWeights[i] * (1.0F - expectedWeight));
     }
-    names.push_back(expectedModel);
+    models.push_back(unigrams);
+    names.push_back(expectedName.data());
     weights.push_back(expectedWeight);
-    ngram_model_set_interp(m_languageModel, names.data(), weights.data());
-    ngram_model_flush(m_languageModel);
+    // The set takes references of its own to its members, and the search one to the set.
+    ngram_model_t* set =
+        ngram_model_set_init(m_config, models.data(), names.data(), weights.data(), int32(models.size()));
+    ngram_model_free(unigrams);
+    if (!set) {
+        return ServiceError::make(500, "the offline recogniser could not combine the expected words");
+    }
+    const bool searching = ps_set_lm(m_decoder, wordsSearch, set) >= 0;
+    ngram_model_free(set);
+    if (!searching || ps_set_search(m_decoder, wordsSearch) < 0) {
+        m_wordsSearched.clear();
+        ps_set_search(m_decoder, dictationSearch);
+        return ServiceError::make(500, "the offline recogniser could not use the expected words");
+    }
     return {};
 }
 
@@ -248,22 +318,5 @@ void SphinxDecoder::forgetExpected() {
     }
     m_expecting = false;
     const std::lock_guard lock(creationMutex());
-    if (ngram_model_t* removed = ngram_model_set_remove(m_languageModel, expectedModel, TRUE)) {
-        ngram_model_free(removed);
-    }
-    restoreWeights();
-}
-
-void SphinxDecoder::restoreWeights() {
-    // Set explicitly rather than trusting the set to undo its own rescaling, so no drift builds
-    // up over many requests.
-    if (m_modelNames.size() < 2) {
-        return;
-    }
-    std::vector<const char*> names;
-    for (const std::string& name : m_modelNames) {
-        names.push_back(name.c_str());
-    }
-    ngram_model_set_interp(m_languageModel, names.data(), m_modelWeights.data());
-    ngram_model_flush(m_languageModel);
+    ps_set_search(m_decoder, dictationSearch);
 }

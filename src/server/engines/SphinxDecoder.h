@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ps_decoder_s;
@@ -39,10 +40,17 @@ public:
     Result<std::string> decode(std::span<const std::int16_t> samples,
                                const std::function<bool()>& cancelled = {});
 
-    // Makes `words` likely in the following decodes, until forgetExpected(). Words the language
-    // model does not know are left out.
+    // Makes `words` likely in the following decodes, until forgetExpected(). A word the
+    // pronouncing dictionary lacks is added to this decoder's dictionary with a letter-to-sound
+    // pronunciation. The decodes without words are never changed by it: the words live in a
+    // search and language model set of their own, kept while the next request brings the same
+    // words.
     Result<void> expect(const std::vector<ExpectedWord>& words);
     void forgetExpected();
+
+    // Words a decoder's dictionary may gain from requests, so a long-running server's decoders
+    // stay bounded in size; further new words are left out.
+    static constexpr int maxAddedWords = 4096;
 
 private:
     SphinxDecoder(cmd_ln_s* config, ps_decoder_s* decoder)
@@ -50,12 +58,16 @@ private:
         , m_decoder(decoder) {}
 
     Result<void> loadLanguageModels(const std::string& general, const std::string& dictation);
-    void restoreWeights();
+    Result<void> addToDictionary(const std::vector<std::pair<std::string, std::string>>& pronunciations);
+    Result<void> searchWith(const std::vector<ExpectedWord>& words);
 
     cmd_ln_s* m_config;
     ps_decoder_s* m_decoder;
     ngram_model_s* m_languageModel = nullptr; // the set the search uses; we hold one reference
+    std::vector<ngram_model_s*> m_models;     // its members, owned by the set
     std::vector<std::string> m_modelNames;
     std::vector<float> m_modelWeights;
+    std::vector<std::string> m_wordsSearched; // the words the words search was built for
+    int m_wordsAdded = 0;
     bool m_expecting = false;
 };
