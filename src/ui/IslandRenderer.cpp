@@ -1,5 +1,6 @@
 #include "ui/IslandRenderer.h"
 
+#include "core/common/CoreLogging.h"
 #include "ui/IslandPresenter.h"
 #include "ui/OverlayWindow.h"
 
@@ -21,7 +22,7 @@ IslandRenderer::IslandRenderer(QQmlEngine& engine, IslandPresenter& presenter, Q
         {{QStringLiteral("presenter"), QVariant::fromValue(&presenter)}}));
     auto* root = qobject_cast<QQuickItem*>(made.get());
     if (root == nullptr) {
-        qWarning().noquote() << "The island view did not load:" << component.errorString();
+        qCWarning(lcOverlay).noquote() << "The island view did not load:" << component.errorString();
         return;
     }
     made.release();
@@ -59,7 +60,7 @@ QImage IslandRenderer::render() {
         m_initialized = m_window->rendererInterface()->graphicsApi() == QSGRendererInterface::Software ||
                         m_control->initialize();
         if (!m_initialized) {
-            qWarning() << "The island cannot be drawn off screen";
+            qCWarning(lcOverlay) << "The island cannot be drawn off screen";
             return {};
         }
     }

@@ -1,7 +1,9 @@
 #include "core/backend/ServerConfigFile.h"
 
 #include "core/backend/UpstreamAddress.h"
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
+#include "core/common/FileError.h"
 #include "core/common/JsonFields.h"
 
 #include <QDir>
@@ -21,7 +23,7 @@ namespace {
 using nlohmann::ordered_json;
 
 PTTError fileError(const QString& path, const QString& what) {
-    return PTTError{ErrorDomain::file, 1, QStringLiteral("%1: %2").arg(path, what)};
+    return makeError(FileError::failed, QStringLiteral("%1: %2").arg(path, what));
 }
 
 // The object in `path`; an empty one when there is no file. A file that is not a JSON object is
@@ -136,7 +138,7 @@ std::optional<QString> problem(const ServerEngineChoice& choice) {
 
 std::optional<PTTError> write(const QString& path, const ServerEngineChoice& choice) {
     if (auto refusal = problem(choice)) {
-        return PTTError{ErrorDomain::file, 2, *refusal};
+        return makeError(FileError::refused, *refusal);
     }
     auto object = readObject(path);
     if (!object) {

@@ -10,6 +10,8 @@ enum class FileError {
     unknown = 0,
     // A configuration or desktop file could not be read or written; the description says which.
     failed = 1,
+    // What was asked to be written was refused before anything was written.
+    refused = 2,
     // The folder that held a remembered file is gone.
     noSuchFile = 4,
     readUnknown = 256,

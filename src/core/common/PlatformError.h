@@ -15,6 +15,12 @@ enum class PlatformError {
     cannotLaunchHere = 2,
     // The command line could not be read.
     badArguments = 2,
+    // Drawing or showing something on the desktop failed (the overlay's shared memory).
+    cannotDraw = 0,
+    // The Wayland compositor could not be reached or lacks what was asked of it.
+    compositorUnavailable = 1,
+    // A key has no symbol to send through the desktop's keyboard.
+    noKeySymbol = 2,
     // The microphone could not be opened.
     audioInputCannotStart = 20,
     // The microphone stopped in the middle of a recording.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
+#include "core/common/PlatformError.h"
 #include "core/common/Result.h"
 
 #include <QString>
@@ -25,6 +27,6 @@ public:
     virtual bool canTypeText() const { return false; }
     virtual Result<void> typeText(const QString& text) {
         (void)text;
-        return PTTError{ErrorDomain::platform, 0, QStringLiteral("This keyboard cannot type text")};
+        return makeError(PlatformError::cannotPostKeys, QStringLiteral("This keyboard cannot type text"));
     }
 };

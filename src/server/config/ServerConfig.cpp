@@ -1,7 +1,9 @@
 #include "server/config/ServerConfig.h"
 
 #include "core/backend/UpstreamAddress.h"
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
+#include "core/common/FileError.h"
 #include "core/common/JsonFields.h"
 
 #include <QFile>
@@ -46,11 +48,11 @@ std::optional<PTTError> protectKeyFile(const QString& path, std::vector<std::str
     }
     if (!file.setPermissions(file.permissions() &
                              ~(others | QFileDevice::ExeGroup | QFileDevice::ExeOther))) {
-        return PTTError{
-            ErrorDomain::file, 1,
+        return makeError(
+            FileError::failed,
             QStringLiteral("%1: holds an upstream key but others may read it, and its mode cannot "
                            "be changed (%2); make it readable by you alone (chmod 600)")
-                .arg(path, file.errorString())};
+                .arg(path, file.errorString()));
     }
     warnings.push_back(path.toStdString() +
                        ": holds an upstream key and others could read it; it is now readable by you alone");
@@ -58,7 +60,7 @@ std::optional<PTTError> protectKeyFile(const QString& path, std::vector<std::str
 }
 
 PTTError configError(const QString& path, const QString& what) {
-    return PTTError{ErrorDomain::file, 1, QStringLiteral("%1: %2").arg(path, what)};
+    return makeError(FileError::failed, QStringLiteral("%1: %2").arg(path, what));
 }
 
 class Reader {

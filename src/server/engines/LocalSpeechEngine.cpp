@@ -108,11 +108,13 @@ Result<std::unique_ptr<SphinxDecoder>> LocalSpeechEngine::acquire(const std::fun
             return *m_loadFailure;
         }
         if (cancelled && cancelled()) {
-            return ServiceError::make(499, "the client closed the connection before the answer");
+            return ServiceError::make(HttpStatus::clientClosedRequest,
+                                      "the client closed the connection before the answer");
         }
         const auto now = std::chrono::steady_clock::now();
         if (now >= until) {
-            return ServiceError::make(503, "every offline decoder is busy; try again shortly");
+            return ServiceError::make(HttpStatus::serviceUnavailable,
+                                      "every offline decoder is busy; try again shortly");
         }
         m_changed.wait_for(
             lock, std::min<std::chrono::steady_clock::duration>(until - now, std::chrono::milliseconds(100)));
@@ -195,7 +197,7 @@ Result<Transcript> LocalSpeechEngine::transcribe(const TranscriptionJob& job) {
     for (const auto& piece : words) {
         if (!piece || !piece->ok()) {
             return piece ? piece->error()
-                         : ServiceError::make(500,
+                         : ServiceError::make(HttpStatus::internalError,
                                               "the offline recogniser left part of the recording undecoded");
         }
         if (!piece->value().empty()) {

@@ -42,7 +42,8 @@ Result<std::filesystem::path> writeUnigrams(const std::vector<ExpectedWord>& wor
     std::string path = (std::filesystem::temp_directory_path() / "orlavo-expected-XXXXXX").string();
     const int fd = mkstemp(path.data());
     if (fd < 0) {
-        return ServiceError::make(500, "the offline recogniser could not write its word list");
+        return ServiceError::make(HttpStatus::internalError,
+                                  "the offline recogniser could not write its word list");
     }
     std::string text =
         "\\data\\\nngram 1=" + std::to_string(words.size() + 2) + "\n\n\\1-grams:\n-99.0 <s>\n";
@@ -57,7 +58,8 @@ Result<std::filesystem::path> writeUnigrams(const std::vector<ExpectedWord>& wor
     ::close(fd);
     if (!written) {
         std::filesystem::remove(path);
-        return ServiceError::make(500, "the offline recogniser could not write its word list");
+        return ServiceError::make(HttpStatus::internalError,
+                                  "the offline recogniser could not write its word list");
     }
     return std::filesystem::path(path);
 }
@@ -74,12 +76,13 @@ Result<std::unique_ptr<SphinxDecoder>> SphinxDecoder::create(const std::string& 
     std::error_code error;
     for (const std::string& path : {hmm + "/mdef", lm, dict}) {
         if (!fs::is_regular_file(path, error)) {
-            return ServiceError::make(503, "the offline recogniser's model is missing: " + path +
-                                               " (install pocketsphinx-en-us)");
+            return ServiceError::make(HttpStatus::serviceUnavailable,
+                                      "the offline recogniser's model is missing: " + path +
+                                          " (install pocketsphinx-en-us)");
         }
     }
     if (!dictationModel.empty() && !fs::is_regular_file(dictationModel, error)) {
-        return ServiceError::make(503,
+        return ServiceError::make(HttpStatus::serviceUnavailable,
                                   "the offline recogniser's dictation model is missing: " + dictationModel);
     }
 
@@ -101,19 +104,20 @@ Result<std::unique_ptr<SphinxDecoder>> SphinxDecoder::create(const std::string& 
     }
     cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int(argv.size()), argv.data(), FALSE);
     if (!config) {
-        return ServiceError::make(503, "the offline recogniser rejected its configuration");
+        return ServiceError::make(HttpStatus::serviceUnavailable,
+                                  "the offline recogniser rejected its configuration");
     }
     ps_decoder_t* decoder = ps_init(config);
     if (!decoder) {
         cmd_ln_free_r(config);
-        return ServiceError::make(503,
+        return ServiceError::make(HttpStatus::serviceUnavailable,
                                   "the offline recogniser could not load its model from " + modelDirectory);
     }
     std::unique_ptr<SphinxDecoder> created(new SphinxDecoder(config, decoder));
     for (const auto& [word, phones] : dictationWords) {
         // No language model is loaded yet, so this changes the dictionary only.
         if (!inDictionary(decoder, word) && ps_add_word(decoder, word, phones, FALSE) < 0) {
-            return ServiceError::make(503,
+            return ServiceError::make(HttpStatus::serviceUnavailable,
                                       std::string("the offline recogniser could not add \"") + word + "\"");
         }
     }
@@ -143,7 +147,8 @@ Result<void> SphinxDecoder::loadLanguageModels(const std::string& general, const
         for (ngram_model_t* model : models) {
             ngram_model_free(model);
         }
-        return ServiceError::make(503, "the offline recogniser could not read its language model");
+        return ServiceError::make(HttpStatus::serviceUnavailable,
+                                  "the offline recogniser could not read its language model");
     }
     std::vector<char*> names;
     for (std::string& name : m_modelNames) {
@@ -157,12 +162,14 @@ Result<void> SphinxDecoder::loadLanguageModels(const std::string& general, const
         ngram_model_free(model);
     }
     if (!m_languageModel) {
-        return ServiceError::make(503, "the offline recogniser could not combine its language models");
+        return ServiceError::make(HttpStatus::serviceUnavailable,
+                                  "the offline recogniser could not combine its language models");
     }
     m_models = models;
     if (ps_set_lm(m_decoder, dictationSearch, m_languageModel) < 0 ||
         ps_set_search(m_decoder, dictationSearch) < 0) {
-        return ServiceError::make(503, "the offline recogniser could not start its search");
+        return ServiceError::make(HttpStatus::serviceUnavailable,
+                                  "the offline recogniser could not start its search");
     }
     return {};
 }
@@ -179,18 +186,21 @@ SphinxDecoder::~SphinxDecoder() {
 Result<std::string> SphinxDecoder::decode(std::span<const std::int16_t> samples,
                                           const std::function<bool()>& cancelled) {
     if (ps_start_utt(m_decoder) < 0) {
-        return ServiceError::make(500, "the offline recogniser could not start an utterance");
+        return ServiceError::make(HttpStatus::internalError,
+                                  "the offline recogniser could not start an utterance");
     }
     // One call for the whole utterance: batch normalisation needs all of it, and feeding pieces
     // switches pocketsphinx to its live estimate, which recognises markedly worse. So the request
     // can only be given up before decoding starts.
     if (cancelled && cancelled()) {
         ps_end_utt(m_decoder);
-        return ServiceError::make(499, "the client closed the connection before the answer");
+        return ServiceError::make(HttpStatus::clientClosedRequest,
+                                  "the client closed the connection before the answer");
     }
     const int searched = ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
     if (ps_end_utt(m_decoder) < 0 || searched < 0) {
-        return ServiceError::make(500, "the offline recogniser failed on this recording");
+        return ServiceError::make(HttpStatus::internalError,
+                                  "the offline recogniser failed on this recording");
     }
     int32 score = 0;
     const char* hypothesis = ps_get_hyp(m_decoder, &score);
@@ -211,7 +221,8 @@ Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {
     }
     if (spoken == m_wordsSearched) {
         if (ps_set_search(m_decoder, wordsSearch) < 0) {
-            return ServiceError::make(500, "the offline recogniser could not use the expected words");
+            return ServiceError::make(HttpStatus::internalError,
+                                      "the offline recogniser could not use the expected words");
         }
         m_expecting = true;
         return {};
@@ -264,7 +275,8 @@ SphinxDecoder::addToDictionary(const std::vector<std::pair<std::string, std::str
     }
     if (ps_set_lm(m_decoder, dictationSearch, m_languageModel) < 0 ||
         ps_set_search(m_decoder, dictationSearch) < 0) {
-        return ServiceError::make(500, "the offline recogniser could not rebuild its search");
+        return ServiceError::make(HttpStatus::internalError,
+                                  "the offline recogniser could not rebuild its search");
     }
     return {};
 }
@@ -281,7 +293,8 @@ Result<void> SphinxDecoder::searchWith(const std::vector<ExpectedWord>& words) {
     std::error_code ignored;
     std::filesystem::remove(*file, ignored);
     if (!unigrams) {
-        return ServiceError::make(500, "the offline recogniser could not read its word list");
+        return ServiceError::make(HttpStatus::internalError,
+                                  "the offline recogniser could not read its word list");
     }
     std::vector<ngram_model_t*> models;
     std::vector<char*> names;
@@ -300,14 +313,16 @@ Result<void> SphinxDecoder::searchWith(const std::vector<ExpectedWord>& words) {
         ngram_model_set_init(m_config, models.data(), names.data(), weights.data(), int32(models.size()));
     ngram_model_free(unigrams);
     if (!set) {
-        return ServiceError::make(500, "the offline recogniser could not combine the expected words");
+        return ServiceError::make(HttpStatus::internalError,
+                                  "the offline recogniser could not combine the expected words");
     }
     const bool searching = ps_set_lm(m_decoder, wordsSearch, set) >= 0;
     ngram_model_free(set);
     if (!searching || ps_set_search(m_decoder, wordsSearch) < 0) {
         m_wordsSearched.clear();
         ps_set_search(m_decoder, dictationSearch);
-        return ServiceError::make(500, "the offline recogniser could not use the expected words");
+        return ServiceError::make(HttpStatus::internalError,
+                                  "the offline recogniser could not use the expected words");
     }
     return {};
 }

@@ -23,15 +23,15 @@ Result<std::string> UpstreamChatEngine::complete(const ChatPrompt& prompt) {
     }
     const auto parsed = nlohmann::json::parse(body.value(), nullptr, false);
     if (parsed.is_discarded() || !parsed.is_object()) {
-        return ServiceError::make(502, "upstream answered something that is not JSON");
+        return ServiceError::make(HttpStatus::badGateway, "upstream answered something that is not JSON");
     }
     const auto choices = parsed.find("choices");
     if (choices == parsed.end() || !choices->is_array() || choices->empty() || !(*choices)[0].is_object()) {
-        return ServiceError::make(502, "upstream answered without a choice");
+        return ServiceError::make(HttpStatus::badGateway, "upstream answered without a choice");
     }
     const auto& message = (*choices)[0].value("message", nlohmann::json::object());
     if (!message.is_object() || !message.contains("content") || !message["content"].is_string()) {
-        return ServiceError::make(502, "upstream answered without message content");
+        return ServiceError::make(HttpStatus::badGateway, "upstream answered without message content");
     }
     return message["content"].get<std::string>();
 }

@@ -93,7 +93,7 @@ Result<UpstreamReply> UpstreamClient::perform(Method method, const std::string& 
     auto handle = takeHandle();
     CURL* curl = handle->curl;
     if (!curl) {
-        return ServiceError::make(500, "could not start an upstream request");
+        return ServiceError::make(HttpStatus::internalError, "could not start an upstream request");
     }
     curl_easy_reset(curl);
     const std::string url = m_baseUrl + path;
@@ -149,13 +149,15 @@ Result<UpstreamReply> UpstreamClient::perform(Method method, const std::string& 
     if (code == CURLE_OPERATION_TIMEDOUT) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%g", timeoutSeconds);
-        return ServiceError::make(504, std::string("upstream timeout: no answer within ") + seconds + " s");
+        return ServiceError::make(HttpStatus::gatewayTimeout,
+                                  std::string("upstream timeout: no answer within ") + seconds + " s");
     }
     if (code == CURLE_WRITE_ERROR && collector.overflow) {
-        return ServiceError::make(502, "upstream answer is too large");
+        return ServiceError::make(HttpStatus::badGateway, "upstream answer is too large");
     }
     if (code != CURLE_OK) {
-        return ServiceError::make(502, std::string("upstream unreachable: ") + curl_easy_strerror(code));
+        return ServiceError::make(HttpStatus::badGateway,
+                                  std::string("upstream unreachable: ") + curl_easy_strerror(code));
     }
     return UpstreamReply{status, std::move(collector.body)};
 }
@@ -190,7 +192,7 @@ PTTError UpstreamClient::statusError(long status, const std::string& body) {
     if (const std::string line = oneLine(detail); !line.empty()) {
         reason += ": " + line;
     }
-    return ServiceError::make(502, reason);
+    return ServiceError::make(HttpStatus::badGateway, reason);
 }
 
 Result<std::string> UpstreamClient::expectSuccess(Result<UpstreamReply> reply) {

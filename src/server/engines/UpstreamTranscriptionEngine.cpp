@@ -30,7 +30,7 @@ Result<Transcript> UpstreamTranscriptionEngine::transcribe(const TranscriptionJo
     const auto parsed = nlohmann::json::parse(body.value(), nullptr, false);
     if (parsed.is_discarded() || !parsed.is_object() || !parsed.contains("text") ||
         !parsed["text"].is_string()) {
-        return ServiceError::make(502, "upstream answered without a transcript");
+        return ServiceError::make(HttpStatus::badGateway, "upstream answered without a transcript");
     }
     Transcript transcript{parsed["text"].get<std::string>(), std::nullopt};
     if (!job.language.code().empty()) {

@@ -208,7 +208,8 @@ HandlerResponse PttService::screen(const Request& request, Response& response) c
         return refuse(HttpStatus::unauthorized, "unauthorized: missing or invalid bearer token");
     }
     if (isReload) {
-        return pending ? refuse(HttpStatus::badRequest, "a reload takes no body") : HandlerResponse::Unhandled;
+        return pending ? refuse(HttpStatus::badRequest, "a reload takes no body")
+                       : HandlerResponse::Unhandled;
     }
 
     const std::string encoding = lowered(request.get_header_value("Content-Encoding"));

@@ -16,11 +16,6 @@ inline PTTError make(HttpStatus status, const std::string& reason) {
     return makeError(status, QString::fromStdString(reason));
 }
 
-// For callers that still spell the status as a number.
-inline PTTError make(int httpStatus, const std::string& reason) {
-    return PTTError{ErrorDomain::backend, httpStatus, QString::fromStdString(reason)};
-}
-
 inline std::string reason(const PTTError& error) {
     return error.description.toStdString();
 }

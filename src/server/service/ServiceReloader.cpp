@@ -41,8 +41,9 @@ PTTError ServiceReloader::refusal(const QString& reason) const {
     const std::string still = current->kind == TranscriptionEngineKind::local
                                   ? "the offline recogniser"
                                   : "the OpenAI-compatible service at " + current->upstreamHost;
-    const PTTError error = ServiceError::make(HttpStatus::unprocessableContent, "not reloaded: " + reason.toStdString() +
-                                                       "; still transcribing with " + still);
+    const PTTError error =
+        ServiceError::make(HttpStatus::unprocessableContent,
+                           "not reloaded: " + reason.toStdString() + "; still transcribing with " + still);
     m_log(ServiceError::reason(error));
     return error;
 }

@@ -1,6 +1,8 @@
 #include "platform/linux/portal/RemoteDesktopKeySynthesizer.h"
 
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
+#include "core/common/PlatformError.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -140,11 +142,11 @@ void RemoteDesktopKeySynthesizer::handleSessionClosed(const QVariantMap&) {
 
 Result<void> RemoteDesktopKeySynthesizer::notReady() const {
     const std::optional<QString> why = problem();
-    return PTTError{
-        ErrorDomain::platform, 1,
+    return makeError(
+        PlatformError::cannotPostKeys,
         why ? *why
             : QStringLiteral("The desktop has not yet allowed Orlavo to type; answer its dialog and "
-                             "dictate again.")};
+                             "dictate again."));
 }
 
 Result<void> RemoteDesktopKeySynthesizer::tapKey(quint16 keyCode, quint64 flags) {
@@ -156,8 +158,8 @@ Result<void> RemoteDesktopKeySynthesizer::tapKey(quint16 keyCode, quint64 flags)
     }
     const std::optional<std::vector<KeysymStream::Press>> presses = KeysymStream::forChord(keyCode, flags);
     if (!presses) {
-        return PTTError{ErrorDomain::platform, 2,
-                        QStringLiteral("No key symbol for key code %1").arg(keyCode)};
+        return makeError(PlatformError::noKeySymbol,
+                         QStringLiteral("No key symbol for key code %1").arg(keyCode));
     }
     post(*presses);
     return Result<void>::success();

@@ -1,5 +1,6 @@
 #include "platform/linux/wayland/LayerShellSurface.h"
 
+#include "core/common/CoreLogging.h"
 #include "platform/linux/wayland/LayerShellProtocol.h"
 #include "platform/linux/wayland/ShmBuffer.h"
 #include "platform/linux/wayland/WaylandConnection.h"
@@ -125,7 +126,7 @@ ShmBuffer* LayerShellSurface::freeBuffer() {
     }
     Result<std::unique_ptr<ShmBuffer>> made = ShmBuffer::create(m_shm, m_size);
     if (!made) {
-        qWarning().noquote() << "Overlay buffer:" << made.error().description;
+        qCWarning(lcOverlay).noquote() << "Overlay buffer:" << made.error().description;
         return nullptr;
     }
     made.value()->setOnReleased([this] { presentPending(); });

@@ -1,6 +1,8 @@
 #include "platform/linux/wayland/ShmBuffer.h"
 
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
+#include "core/common/PlatformError.h"
 #include "platform/linux/input/UniqueFd.h"
 
 #include <cerrno>
@@ -25,7 +27,7 @@ Result<std::unique_ptr<ShmBuffer>> ShmBuffer::create(wl_shm* shm, QSize size) {
     const int stride = size.width() * 4;
     const std::size_t bytes = std::size_t(stride) * std::size_t(size.height());
     if (shm == nullptr || size.isEmpty()) {
-        return PTTError{ErrorDomain::platform, 0, QStringLiteral("No shared memory for the overlay")};
+        return makeError(PlatformError::cannotDraw, QStringLiteral("No shared memory for the overlay"));
     }
     UniqueFd fd(memfd_create("orlavo-overlay", MFD_CLOEXEC));
     if (!fd.isValid()) {

@@ -1,6 +1,8 @@
 #include "platform/linux/wayland/VirtualKeyboardKeySynthesizer.h"
 
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
+#include "core/common/PlatformError.h"
 #include "platform/linux/input/LinuxKeyTable.h"
 #include "platform/linux/input/UniqueFd.h"
 #include "platform/linux/input/XkbKeymapLookup.h"
@@ -20,7 +22,7 @@ constexpr int evdevOffset = 8;
 constexpr std::chrono::milliseconds keymapWait{500};
 
 PTTError synthesisError(const QString& description) {
-    return PTTError{ErrorDomain::platform, 1, QStringLiteral("Cannot type keys: %1").arg(description)};
+    return makeError(PlatformError::cannotPostKeys, QStringLiteral("Cannot type keys: %1").arg(description));
 }
 
 quint32 millisecondsNow() {

@@ -1,6 +1,8 @@
 #include "platform/linux/wayland/WaylandConnection.h"
 
+#include "core/common/ErrorCode.h"
 #include "core/common/ErrorDomain.h"
+#include "core/common/PlatformError.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -18,8 +20,8 @@ namespace {
 constexpr quint32 seatVersion = 5;
 
 PTTError connectionError(const QString& description) {
-    return PTTError{ErrorDomain::platform, 1,
-                    QStringLiteral("Cannot use the Wayland compositor: %1").arg(description)};
+    return makeError(PlatformError::compositorUnavailable,
+                     QStringLiteral("Cannot use the Wayland compositor: %1").arg(description));
 }
 
 QString systemError(int error) {
