@@ -3,6 +3,7 @@
 // files in a temporary folder. Controls are driven with mouse clicks and key presses; what counts
 // is what lands in the files. Each tab is kept beside the test binary as settings-<tab>.png.
 #include "DictationRig.h"
+#include "TemporaryEnvironment.h"
 #include "VirtualClock.h"
 #include "core/dictation/PTTAppState.h"
 #include "core/dictation/VariantRecords.h"
@@ -334,9 +335,9 @@ void tst_SettingsWindow::apiKeyIsStoredOnlyBySaving() {
 
 void tst_SettingsWindow::recogniserChosenByKeyboard() {
     SettingsRig rig;
-    rig.backend.healthAnswer = PTTHealthResponse{true, QStringLiteral("orlavo-server"), true, true, {}};
-    rig.backend.healthAnswer.value().engine = QStringLiteral("openai");
-    rig.backend.healthAnswer.value().upstreamHost = QStringLiteral("api.example.test");
+    rig.dictation.backend.healthAnswer = PTTHealthResponse{true, QStringLiteral("orlavo-server"), true, true, {}};
+    rig.dictation.backend.healthAnswer.value().engine = QStringLiteral("openai");
+    rig.dictation.backend.healthAnswer.value().upstreamHost = QStringLiteral("api.example.test");
     QQuickWindow& window = rig.open(4);
     rig.item("engineService")->forceActiveFocus();
     QTest::keyClick(&window, Qt::Key_Space);
@@ -348,7 +349,7 @@ void tst_SettingsWindow::recogniserChosenByKeyboard() {
     const QByteArray stored =
         TemporaryEnvironment::read(rig.directory.filePath(QStringLiteral("server.json")));
     QVERIFY2(stored.contains(R"("engine": "openai")") && stored.contains("sk-9"), stored.constData());
-    QCOMPARE(rig.backend.reloads, 1);
+    QCOMPARE(rig.dictation.backend.reloads, 1);
     QCOMPARE(rig.item("serviceKey")->property("text").toString(), QString());
     QVERIFY(rig.item("engineStatus")->property("text").toString().contains(u"api.example.test"));
     // The key went to the file alone, not to the app's settings.
