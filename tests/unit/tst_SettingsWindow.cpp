@@ -335,7 +335,8 @@ void tst_SettingsWindow::apiKeyIsStoredOnlyBySaving() {
 
 void tst_SettingsWindow::recogniserChosenByKeyboard() {
     SettingsRig rig;
-    rig.dictation.backend.healthAnswer = PTTHealthResponse{true, QStringLiteral("orlavo-server"), true, true, {}};
+    rig.dictation.backend.healthAnswer =
+        PTTHealthResponse{true, QStringLiteral("orlavo-server"), true, true, {}};
     rig.dictation.backend.healthAnswer.value().engine = QStringLiteral("openai");
     rig.dictation.backend.healthAnswer.value().upstreamHost = QStringLiteral("api.example.test");
     QQuickWindow& window = rig.open(4);

@@ -9,21 +9,10 @@
 
 namespace {
 
-const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
-
 // What to do when the desktop gives us no shortcut, appended to every reason.
 const QString whatToDo =
     QStringLiteral("allow Orlavo's shortcut in the desktop's shortcut settings, join the `input` group, or "
                    "bind `orlavo toggle` there");
-
-QString sessionPathFrom(const QVariantMap& results) {
-    const QVariant handle = results.value(QStringLiteral("session_handle"));
-    // Older portals answer with a string, newer with an object path.
-    if (handle.canConvert<QDBusObjectPath>() && handle.userType() == qMetaTypeId<QDBusObjectPath>()) {
-        return qvariant_cast<QDBusObjectPath>(handle).path();
-    }
-    return handle.toString();
-}
 
 } // namespace
 
@@ -109,24 +98,16 @@ void GlobalShortcutsKeySource::ensureBound() {
 void GlobalShortcutsKeySource::createSession() {
     m_phase = Phase::creating;
     m_sessionBinding = m_binding;
-    const QString token = PortalClient::newToken();
-    m_portal->request(
-        interface, QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), token}},
-        this, [this, token](const PortalClient::Response& response) {
-            if (response.code != 0) {
-                refuse(
-                    response.error.isEmpty()
-                        ? QStringLiteral("the desktop opened no shortcut session")
-                        : QStringLiteral("the desktop opened no shortcut session (%1)").arg(response.error));
-                return;
-            }
-            m_session = sessionPathFrom(response.results);
-            if (m_session.isEmpty()) {
-                m_session = m_portal->handlePath(QStringLiteral("session"), token);
-            }
-            m_portal->connection().connect(QString(), m_session, sessionInterface, QStringLiteral("Closed"),
-                                           this, SLOT(handleSessionClosed(QVariantMap)));
+    m_portal->createSession(
+        interface, this, SLOT(handleSessionClosed(QVariantMap)),
+        [this](const QString& session) {
+            m_session = session;
             bindShortcut();
+        },
+        [this](const PortalClient::Response& response) {
+            refuse(response.error.isEmpty()
+                       ? QStringLiteral("the desktop opened no shortcut session")
+                       : QStringLiteral("the desktop opened no shortcut session (%1)").arg(response.error));
         });
 }
 
@@ -190,10 +171,10 @@ void GlobalShortcutsKeySource::closeSession() {
     }
     if (!m_session.isEmpty()) {
         QDBusConnection connection = m_portal->connection();
-        connection.disconnect(QString(), m_session, sessionInterface, QStringLiteral("Closed"), this,
-                              SLOT(handleSessionClosed(QVariantMap)));
-        QDBusMessage close = QDBusMessage::createMethodCall(PortalClient::service, m_session,
-                                                            sessionInterface, QStringLiteral("Close"));
+        connection.disconnect(QString(), m_session, PortalClient::sessionInterface, QStringLiteral("Closed"),
+                              this, SLOT(handleSessionClosed(QVariantMap)));
+        QDBusMessage close = QDBusMessage::createMethodCall(
+            PortalClient::service, m_session, PortalClient::sessionInterface, QStringLiteral("Close"));
         connection.send(close);
         m_session.clear();
     }

@@ -24,6 +24,31 @@ QString PortalClient::newToken() {
     return QStringLiteral("orlavo%1").arg(++next);
 }
 
+void PortalClient::createSession(const QString& interface, QObject* context, const char* closedSlot,
+                                 std::function<void(const QString& session)> opened, Done refused) {
+    const QString token = newToken();
+    request(interface, QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), token}},
+            context,
+            [this, token, context, closedSlot, opened = std::move(opened),
+             refused = std::move(refused)](const Response& response) {
+                if (response.code != 0) {
+                    refused(response);
+                    return;
+                }
+                const QVariant handle = response.results.value(QStringLiteral("session_handle"));
+                // Older portals answer with a string, newer with an object path; some with neither.
+                QString session = handle.userType() == qMetaTypeId<QDBusObjectPath>()
+                                      ? qvariant_cast<QDBusObjectPath>(handle).path()
+                                      : handle.toString();
+                if (session.isEmpty()) {
+                    session = handlePath(QStringLiteral("session"), token);
+                }
+                m_connection.connect(QString(), session, sessionInterface, QStringLiteral("Closed"), context,
+                                     closedSlot);
+                opened(session);
+            });
+}
+
 QString PortalClient::handlePath(const QString& kind, const QString& token) const {
     // ":1.42" becomes "1_42".
     QString sender = m_connection.baseService().mid(1);

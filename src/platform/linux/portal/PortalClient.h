@@ -21,6 +21,7 @@ class PortalClient final : public QObject {
 public:
     static inline const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
     static inline const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
+    static inline const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 
     // 0 success, 1 the user cancelled, 2 anything else (a failed call included, with `error`).
     struct Response {
@@ -38,6 +39,11 @@ public:
     // handle_token), and hands the Response to `done` unless `context` has gone by then.
     void request(const QString& interface, const QString& method, QVariantList arguments, QVariantMap options,
                  QObject* context, Done done);
+    // Creates a session of `interface`. `opened` gets the session's path, whose Closed signal is
+    // then connected to `closedSlot` (a SLOT taking a QVariantMap) of `context`; `refused` gets the
+    // Response when the portal opened none.
+    void createSession(const QString& interface, QObject* context, const char* closedSlot,
+                       std::function<void(const QString& session)> opened, Done refused);
     // A call without a Request; `done` gets the error text, empty on success.
     void call(const QString& interface, const QString& method, QVariantList arguments, QObject* context,
               std::function<void(const QString& error)> done);

@@ -8,20 +8,6 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 
-namespace {
-
-const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
-
-QString sessionPathFrom(const QVariantMap& results) {
-    const QVariant handle = results.value(QStringLiteral("session_handle"));
-    if (handle.userType() == qMetaTypeId<QDBusObjectPath>()) {
-        return qvariant_cast<QDBusObjectPath>(handle).path();
-    }
-    return handle.toString();
-}
-
-} // namespace
-
 RemoteDesktopKeySynthesizer::RemoteDesktopKeySynthesizer(std::shared_ptr<PortalClient> portal,
                                                          TokenStore tokens)
     : m_portal(std::move(portal))
@@ -30,7 +16,7 @@ RemoteDesktopKeySynthesizer::RemoteDesktopKeySynthesizer(std::shared_ptr<PortalC
 RemoteDesktopKeySynthesizer::~RemoteDesktopKeySynthesizer() {
     if (!m_session.isEmpty()) {
         m_portal->connection().send(QDBusMessage::createMethodCall(
-            PortalClient::service, m_session, sessionInterface, QStringLiteral("Close")));
+            PortalClient::service, m_session, PortalClient::sessionInterface, QStringLiteral("Close")));
     }
 }
 
@@ -49,21 +35,14 @@ void RemoteDesktopKeySynthesizer::startSession() {
         return;
     }
     m_phase = Phase::starting;
-    const QString token = PortalClient::newToken();
-    m_portal->request(
-        interface, QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), token}},
-        this, [this, token](const PortalClient::Response& response) {
-            if (response.code != 0) {
-                refuse(QStringLiteral("opened no remote-control session"), response);
-                return;
-            }
-            m_session = sessionPathFrom(response.results);
-            if (m_session.isEmpty()) {
-                m_session = m_portal->handlePath(QStringLiteral("session"), token);
-            }
-            m_portal->connection().connect(QString(), m_session, sessionInterface, QStringLiteral("Closed"),
-                                           this, SLOT(handleSessionClosed(QVariantMap)));
+    m_portal->createSession(
+        interface, this, SLOT(handleSessionClosed(QVariantMap)),
+        [this](const QString& session) {
+            m_session = session;
             selectDevices();
+        },
+        [this](const PortalClient::Response& response) {
+            refuse(QStringLiteral("opened no remote-control session"), response);
         });
 }
 
@@ -120,10 +99,11 @@ void RemoteDesktopKeySynthesizer::refuse(const QString& step, const PortalClient
 
 void RemoteDesktopKeySynthesizer::fail(const QString& reason) {
     if (!m_session.isEmpty()) {
-        m_portal->connection().disconnect(QString(), m_session, sessionInterface, QStringLiteral("Closed"),
-                                          this, SLOT(handleSessionClosed(QVariantMap)));
+        m_portal->connection().disconnect(QString(), m_session, PortalClient::sessionInterface,
+                                          QStringLiteral("Closed"), this,
+                                          SLOT(handleSessionClosed(QVariantMap)));
         m_portal->connection().send(QDBusMessage::createMethodCall(
-            PortalClient::service, m_session, sessionInterface, QStringLiteral("Close")));
+            PortalClient::service, m_session, PortalClient::sessionInterface, QStringLiteral("Close")));
         m_session.clear();
     }
     m_phase = Phase::refused;
