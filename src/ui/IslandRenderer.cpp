@@ -33,6 +33,9 @@ IslandRenderer::IslandRenderer(QQmlEngine& engine, IslandPresenter& presenter, Q
 }
 
 IslandRenderer::~IslandRenderer() {
+    // Taking the scene down asks for frames: no one may be told of them, as the owner listening
+    // for them is usually being destroyed too (its frame timer already gone).
+    disconnect(m_control.get(), nullptr, this, nullptr);
     // The items go before the window that holds their scene graph.
     m_root.reset();
     m_window.reset();
