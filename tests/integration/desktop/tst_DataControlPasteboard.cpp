@@ -85,7 +85,7 @@ void tst_DataControlPasteboard::snapshotAndRestoreKeepEveryType_data() {
     // Several times what a pipe holds at once, so both sides wait on each other.
     QByteArray large;
     for (int index = 0; large.size() < 3 * 1024 * 1024; ++index) {
-        large.append(QByteArray::number(index * 7919));
+        large.append(QByteArray::number(qint64(index) * 7919));
     }
     QTest::newRow("text, rich text and a file list")
         << Formats{{QStringLiteral("text/plain;charset=utf-8"), QByteArray("héllo wörld")},
