@@ -54,10 +54,12 @@ AudioClip say(const QString& text, const QString& voice, int wordsPerMinute) {
     if (QProcess::execute(QStringLiteral("espeak-ng"),
                           {QStringLiteral("-v"), voice, QStringLiteral("-s"), QString::number(wordsPerMinute),
                            QStringLiteral("-w"), spoken, text}) != 0 ||
+        // Dithered as a microphone's noise would be, but with a fixed seed: random dither made every
+        // run's audio, and so its figures, different.
         QProcess::execute(QStringLiteral("sox"),
-                          {spoken, QStringLiteral("-r"), QStringLiteral("16000"), QStringLiteral("-c"),
-                           QStringLiteral("1"), QStringLiteral("-b"), QStringLiteral("16"), converted}) !=
-            0) {
+                          {QStringLiteral("-R"), spoken, QStringLiteral("-r"), QStringLiteral("16000"),
+                           QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral("-b"),
+                           QStringLiteral("16"), converted}) != 0) {
         return {};
     }
     return clipOf(readFile(converted));
