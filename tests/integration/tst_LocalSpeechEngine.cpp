@@ -2,6 +2,8 @@
 #include "WordErrors.h"
 #include "server/config/ServerConfig.h"
 #include "server/engines/LocalSpeechEngine.h"
+#include "server/engines/SpeechSegmenter.h"
+#include "server/engines/SphinxDecoder.h"
 #include "server/language/DictationModel.h"
 
 #include <QTest>
@@ -20,6 +22,8 @@ private Q_SLOTS:
     void recognises();
     void expectedWordsStayWithTheirRequest_data();
     void expectedWordsStayWithTheirRequest();
+    void aCutInSpeechLosesNoWord_data();
+    void aCutInSpeechLosesNoWord();
 
 private:
     QString transcribe(const AudioClip& clip, const std::string& prompt = {}) {
@@ -92,6 +96,46 @@ void tst_LocalSpeechEngine::expectedWordsStayWithTheirRequest() {
     for (int i = 0; i < 2; ++i) {
         const QString unhelped = transcribe(clip);
         QVERIFY2(!unhelped.contains(word, Qt::CaseInsensitive), qPrintable(unhelped));
+    }
+}
+
+void tst_LocalSpeechEngine::aCutInSpeechLosesNoWord_data() {
+    QTest::addColumn<QString>("said"); // empty: the LibriVox clips
+    QTest::newRow("read speech") << QString();
+    QTest::newRow("dictation without a pause")
+        << u"please send the reports to the team on friday morning comma thanks period"_s;
+}
+
+// Speech without pauses is cut at a quiet moment and decoded on both decoders: the words must be
+// those of the recording decoded whole, none lost or doubled where the pieces overlap.
+void tst_LocalSpeechEngine::aCutInSpeechLosesNoWord() {
+    QFETCH(QString, said);
+    std::vector<AudioClip> clips;
+    if (said.isEmpty()) {
+        for (const SpokenSample& sample : SpeechCorpus::librivox(5)) {
+            if (sample.clip.durationSeconds() > 4.5) { // shorter ones are decoded whole
+                clips.push_back(sample.clip);
+            }
+        }
+    } else {
+        clips.push_back(SpeechCorpus::say(said, u"en-us+f2"_s, 150));
+    }
+    QVERIFY(!clips.empty());
+    auto whole =
+        SphinxDecoder::create(ServerConfig::defaults().localModelDirectory, DictationModel::locate());
+    QVERIFY(whole.ok());
+    for (const AudioClip& clip : clips) {
+        const auto pieces = SpeechSegmenter::split(clip.samples, 2);
+        QVERIFY2(pieces.size() == 2 && pieces[1].cutInSpeech, "the recording is cut in speech");
+        const auto words = whole.value()->decode(clip.samples);
+        QVERIFY(words.ok());
+        QStringList wholeText;
+        for (const HeardWord& word : words.value()) {
+            if (word.isSpeech()) {
+                wholeText.append(QString::fromStdString(word.word));
+            }
+        }
+        QCOMPARE(transcribe(clip).toLower(), wholeText.join(u' '));
     }
 }
 

@@ -1,7 +1,9 @@
 #include "server/engines/LocalSpeechEngine.h"
 
 #include "server/engines/ExpectedWords.h"
+#include "server/engines/OverlapJoiner.h"
 #include "server/engines/SpeechSegmenter.h"
+#include "server/engines/SphinxDecoder.h"
 #include "server/language/DictationModel.h"
 #include "server/service/ServiceError.h"
 
@@ -11,6 +13,8 @@
 #include <unordered_map>
 
 namespace {
+
+constexpr std::size_t samplesPerFrame = AudioClip::sampleRate / HeardWord::framesPerSecond;
 
 // pocketsphinx writes every word in lower case: give the pronoun its capital (the app's text
 // pipeline only capitalises the start of sentences) and the user's expected words their spelling.
@@ -34,6 +38,56 @@ std::string spellWords(const std::string& words, const std::vector<ExpectedWord>
         result += word;
     }
     return result;
+}
+
+// The recording's features, computed once. A piece cut at a pause is normalised by itself, as a
+// phrase of its own; pieces cut in speech share their stretch's mean, so that where they overlap
+// they hear the same sounds.
+Result<Cepstra> normalisedFeatures(SphinxDecoder& decoder, std::span<const std::int16_t> samples,
+                                   const std::vector<SpeechSegmenter::Piece>& pieces) {
+    auto features = decoder.cepstra(samples);
+    if (!features) {
+        return features;
+    }
+    for (std::size_t first = 0; first < pieces.size();) {
+        std::size_t last = first;
+        while (last + 1 < pieces.size() && pieces[last + 1].cutInSpeech) {
+            ++last;
+        }
+        features.value().normalise(pieces[first].begin / samplesPerFrame,
+                                   last + 1 < pieces.size() ? pieces[last].end / samplesPerFrame
+                                                            : features->frames());
+        first = last + 1;
+    }
+    return features;
+}
+
+// The pieces' words in order, joined by time where a piece was cut in speech; silences and noises
+// left out.
+Result<std::string> joinPieces(const std::vector<SpeechSegmenter::Piece>& pieces,
+                               const std::vector<std::optional<Result<std::vector<HeardWord>>>>& words) {
+    std::vector<HeardWord> heard;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (!words[i] || !words[i]->ok()) {
+            return words[i]
+                       ? words[i]->error()
+                       : ServiceError::make(HttpStatus::internalError,
+                                            "the offline recogniser left part of the recording undecoded");
+        }
+        if (pieces[i].cutInSpeech) {
+            heard = OverlapJoiner::join(heard, words[i]->value(), int(pieces[i].begin / samplesPerFrame));
+        } else {
+            heard.insert(heard.end(), words[i]->value().begin(), words[i]->value().end());
+        }
+    }
+    std::string joined;
+    for (const HeardWord& word : heard) {
+        if (word.isSpeech()) {
+            joined += joined.empty() ? "" : " ";
+            joined += word.word;
+        }
+    }
+    return joined;
 }
 
 } // namespace
@@ -161,7 +215,28 @@ Result<Transcript> LocalSpeechEngine::transcribe(const TranscriptionJob& job) {
         decoders.push_back(std::move(more));
     }
 
-    std::vector<std::optional<Result<std::string>>> words(pieces.size());
+    const auto features = normalisedFeatures(*decoders[0], samples, pieces);
+    if (!features) {
+        for (auto& decoder : decoders) {
+            release(std::move(decoder));
+        }
+        return features.error();
+    }
+    // A piece cut in speech is decoded on past its cut, and its neighbour from before it, so the
+    // word at the cut is heard whole by one of them.
+    constexpr auto overlap = std::size_t(OverlapJoiner::overlapSeconds * HeardWord::framesPerSecond);
+    const auto frames = [&](std::size_t i) {
+        std::size_t begin = pieces[i].begin / samplesPerFrame;
+        std::size_t end = i + 1 < pieces.size() ? pieces[i].end / samplesPerFrame : features->frames();
+        if (pieces[i].cutInSpeech) {
+            begin -= std::min(begin, overlap);
+        }
+        if (i + 1 < pieces.size() && pieces[i + 1].cutInSpeech) {
+            end += overlap;
+        }
+        return std::pair{begin, end};
+    };
+    std::vector<std::optional<Result<std::vector<HeardWord>>>> words(pieces.size());
     std::mutex failureMutex;
     std::optional<PTTError> failure;
     std::atomic<std::size_t> next{0};
@@ -172,10 +247,9 @@ Result<Transcript> LocalSpeechEngine::transcribe(const TranscriptionJob& job) {
             return;
         }
         for (std::size_t i = next++; i < pieces.size(); i = next++) {
-            const auto& piece = pieces[i];
+            const auto [begin, end] = frames(i);
             // Each piece is its own utterance, so a client that hung up is noticed between pieces.
-            words[i] = decoder.decode(std::span(samples).subspan(piece.begin, piece.end - piece.begin),
-                                      job.cancelled);
+            words[i] = decoder.decode(*features, begin, end - begin, job.cancelled);
         }
         decoder.forgetExpected();
     };
@@ -193,19 +267,11 @@ Result<Transcript> LocalSpeechEngine::transcribe(const TranscriptionJob& job) {
         return *failure;
     }
 
-    std::string joined;
-    for (const auto& piece : words) {
-        if (!piece || !piece->ok()) {
-            return piece ? piece->error()
-                         : ServiceError::make(HttpStatus::internalError,
-                                              "the offline recogniser left part of the recording undecoded");
-        }
-        if (!piece->value().empty()) {
-            joined += joined.empty() ? "" : " ";
-            joined += piece->value();
-        }
+    auto joined = joinPieces(pieces, words);
+    if (!joined) {
+        return joined.error();
     }
-    return Transcript{spellWords(joined, expected), std::string("en")};
+    return Transcript{spellWords(*joined, expected), std::string("en")};
 }
 
 std::string LocalSpeechEngine::describe() const {

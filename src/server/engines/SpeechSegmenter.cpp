@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -27,6 +28,26 @@ double percentile(std::vector<double> values, double fraction) {
     return *at;
 }
 
+// The middle of the quietest stretch of `frames` frames within [from, to): a gap between words
+// or a consonant's closure rather than a vowel, most likely.
+std::size_t quietestFrame(const std::vector<double>& levels, std::size_t from, std::size_t to,
+                          std::size_t frames) {
+    to = std::min(to, levels.size());
+    std::size_t best = (from + to) / 2;
+    double bestSum = std::numeric_limits<double>::infinity();
+    for (std::size_t frame = from; frame + frames <= to; ++frame) {
+        double sum = 0;
+        for (std::size_t i = frame; i < frame + frames; ++i) {
+            sum += levels[i];
+        }
+        if (sum < bestSum) {
+            bestSum = sum;
+            best = frame + frames / 2;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 std::vector<SpeechSegmenter::Piece> SpeechSegmenter::split(std::span<const std::int16_t> samples, int workers,
@@ -37,7 +58,8 @@ std::vector<SpeechSegmenter::Piece> SpeechSegmenter::split(std::span<const std::
         return {Piece{0, samples.size()}};
     }
     const std::vector<double> levels = frameLevels(samples, frameLength);
-    const double floor = percentile(levels, 0.1);
+    // Low enough that the short gaps of continuous speech still show the floor.
+    const double floor = percentile(levels, 0.03);
     const double speech = percentile(levels, 0.9);
     // A quiet room and a noisy one differ in floor; speech stands at least this far above it.
     const double threshold = floor + std::max(6.0, 0.35 * (speech - floor));
@@ -72,5 +94,25 @@ std::vector<SpeechSegmenter::Piece> SpeechSegmenter::split(std::span<const std::
         }
     }
     pieces.push_back(Piece{pieceStart, samples.size()});
+
+    // Continuous speech has no pause to cut at and would wait on one decoder: give every decoder
+    // a share by cutting the longest piece at its quietest moment near the middle. Such a cut may
+    // fall inside a word, so the pieces' decoders overlap there and their words are joined by time.
+    const auto dipFrames = std::size_t(std::max(1.0, options.dipSeconds / frameSeconds));
+    while (int(pieces.size()) < workers) {
+        const auto longest =
+            std::max_element(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) {
+                return a.end - a.begin < b.end - b.begin;
+            });
+        if (seconds(longest->end - longest->begin) < 2 * options.minPieceSeconds) {
+            break;
+        }
+        const std::size_t third = (longest->end - longest->begin) / frameLength / 3;
+        const std::size_t from = longest->begin / frameLength + third;
+        const std::size_t cut = quietestFrame(levels, from, from + third, dipFrames) * frameLength;
+        const std::size_t end = longest->end;
+        longest->end = cut;
+        pieces.insert(longest + 1, Piece{cut, end, /*cutInSpeech=*/true});
+    }
     return pieces;
 }

@@ -12,6 +12,8 @@
 #include <pocketsphinx.h>
 #include <sphinxbase/ckd_alloc.h>
 #include <sphinxbase/err.h>
+#include <sphinxbase/fe.h>
+#include <sphinxbase/feat.h>
 #include <sphinxbase/ngram_model.h>
 #include <unistd.h>
 
@@ -90,10 +92,8 @@ Result<std::unique_ptr<SphinxDecoder>> SphinxDecoder::create(const std::string& 
     err_set_logfp(nullptr);
     std::vector<std::string> arguments = {
         "orlavo-server", "-hmm", hmm, "-dict", dict,
-        // Whole recordings arrive at once: normalise over the utterance rather than carrying the
-        // running estimate from one request to the next, so a result does not depend on what the
-        // decoder heard before.
-        "-cmn", "batch",
+        // Every frame is kept, so a word's frames are the recording's.
+        "-remove_silence", "no",
         // Bound the active search (the defaults allow ten times more) so a long or noisy
         // recording cannot run away; on our test speech it recognised as well as the defaults.
         "-maxhmmpf", "3000", "-maxwpf", "10"};
@@ -113,6 +113,10 @@ Result<std::unique_ptr<SphinxDecoder>> SphinxDecoder::create(const std::string& 
         return ServiceError::make(HttpStatus::serviceUnavailable,
                                   "the offline recogniser could not load its model from " + modelDirectory);
     }
+    // Whole recordings arrive at once and are normalised by their own mean (Cepstra::normalise),
+    // so a result depends neither on what the decoder heard before nor on where a recording was
+    // cut in speech. Set here: the model's feature parameters override the command line.
+    ps_get_feat(decoder)->cmn = CMN_NONE;
     std::unique_ptr<SphinxDecoder> created(new SphinxDecoder(config, decoder));
     for (const auto& [word, phones] : dictationWords) {
         // No language model is loaded yet, so this changes the dictionary only.
@@ -183,28 +187,100 @@ SphinxDecoder::~SphinxDecoder() {
     cmd_ln_free_r(m_config);
 }
 
-Result<std::string> SphinxDecoder::decode(std::span<const std::int16_t> samples,
-                                          const std::function<bool()>& cancelled) {
+Result<Cepstra> SphinxDecoder::cepstra(std::span<const std::int16_t> samples) {
+    // Digital silence (exact zeros, as from a noise gate or a synthesiser) has no spectrum to
+    // measure and misleads the recogniser badly: it gets a microphone's faintest noise, the same
+    // for every recording so that a recording is always heard alike.
+    std::vector<std::int16_t> dithered(samples.begin(), samples.end());
+    std::uint32_t state = 0x2545F491U;
+    for (std::int16_t& sample : dithered) {
+        state = state * 1664525U + 1013904223U;
+        if (sample == 0) {
+            sample = std::int16_t(int((state >> 30) & 1U) - int((state >> 29) & 1U));
+        }
+    }
+    fe_t* frontEnd = ps_get_fe(m_decoder);
+    Cepstra result;
+    result.width = std::size_t(fe_get_output_size(frontEnd));
+    int32 frameCount = 0;
+    const int16* remaining = dithered.data();
+    std::size_t remainingSamples = dithered.size();
+    if (fe_start_utt(frontEnd) < 0 ||
+        fe_process_frames(frontEnd, nullptr, &remainingSamples, nullptr, &frameCount, nullptr) < 0) {
+        return ServiceError::make(HttpStatus::internalError,
+                                  "the offline recogniser could not analyse this recording");
+    }
+    // One more for the frame the end of the recording completes.
+    result.values.resize((std::size_t(frameCount) + 1) * result.width);
+    std::vector<mfcc_t*> rows(std::size_t(frameCount) + 1);
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        rows[row] = result.values.data() + row * result.width;
+    }
+    int32 last = 0;
+    if (fe_process_frames(frontEnd, &remaining, &remainingSamples, rows.data(), &frameCount, nullptr) < 0 ||
+        fe_end_utt(frontEnd, rows[std::size_t(frameCount)], &last) < 0) {
+        return ServiceError::make(HttpStatus::internalError,
+                                  "the offline recogniser could not analyse this recording");
+    }
+    result.values.resize((std::size_t(frameCount) + std::size_t(last)) * result.width);
+
+    return result;
+}
+
+Result<std::vector<HeardWord>> SphinxDecoder::decode(const Cepstra& cepstra, std::size_t firstFrame,
+                                                     std::size_t frameCount,
+                                                     const std::function<bool()>& cancelled) {
+    firstFrame = std::min(firstFrame, cepstra.frames());
+    frameCount = std::min(frameCount, cepstra.frames() - firstFrame);
+    // A copy of our own: the library takes the rows as writable, and other decoders read the
+    // overlapping frames at the same time.
+    std::vector<mfcc_t> values(cepstra.values.begin() + std::ptrdiff_t(firstFrame * cepstra.width),
+                               cepstra.values.begin() +
+                                   std::ptrdiff_t((firstFrame + frameCount) * cepstra.width));
+    std::vector<mfcc_t*> rows(frameCount);
+    for (std::size_t row = 0; row < frameCount; ++row) {
+        rows[row] = values.data() + row * cepstra.width;
+    }
     if (ps_start_utt(m_decoder) < 0) {
         return ServiceError::make(HttpStatus::internalError,
                                   "the offline recogniser could not start an utterance");
     }
-    // One call for the whole utterance: batch normalisation needs all of it, and feeding pieces
-    // switches pocketsphinx to its live estimate, which recognises markedly worse. So the request
-    // can only be given up before decoding starts.
+    // One call for the whole utterance: decoding in steps would let the search commit early.
+    // So the request can only be given up before decoding starts.
     if (cancelled && cancelled()) {
         ps_end_utt(m_decoder);
         return ServiceError::make(HttpStatus::clientClosedRequest,
                                   "the client closed the connection before the answer");
     }
-    const int searched = ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, TRUE);
+    const int searched = ps_process_cep(m_decoder, rows.data(), int(rows.size()), FALSE, TRUE);
     if (ps_end_utt(m_decoder) < 0 || searched < 0) {
         return ServiceError::make(HttpStatus::internalError,
                                   "the offline recogniser failed on this recording");
     }
-    int32 score = 0;
-    const char* hypothesis = ps_get_hyp(m_decoder, &score);
-    return std::string(hypothesis ? hypothesis : "");
+    std::vector<HeardWord> words;
+    for (ps_seg_t* segment = ps_seg_iter(m_decoder); segment; segment = ps_seg_next(segment)) {
+        HeardWord heard;
+        heard.word = ps_seg_word(segment);
+        // "read(2)": the second pronunciation of "read".
+        if (const auto variant = heard.word.find('('); variant != std::string::npos && variant > 0) {
+            heard.word.resize(variant);
+        }
+        ps_seg_frames(segment, &heard.firstFrame, &heard.lastFrame);
+        heard.firstFrame += int(firstFrame);
+        heard.lastFrame += int(firstFrame);
+        words.push_back(std::move(heard));
+    }
+    return words;
+}
+
+Result<std::vector<HeardWord>> SphinxDecoder::decode(std::span<const std::int16_t> samples,
+                                                     const std::function<bool()>& cancelled) {
+    auto features = cepstra(samples);
+    if (!features) {
+        return features.error();
+    }
+    features.value().normalise(0, features->frames());
+    return decode(*features, 0, features->frames(), cancelled);
 }
 
 Result<void> SphinxDecoder::expect(const std::vector<ExpectedWord>& words) {

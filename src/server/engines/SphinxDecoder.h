@@ -1,7 +1,9 @@
 #pragma once
 
 #include "core/common/Result.h"
+#include "server/engines/Cepstra.h"
 #include "server/engines/ExpectedWords.h"
+#include "server/engines/HeardWord.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,10 +37,17 @@ public:
     SphinxDecoder(const SphinxDecoder&) = delete;
     SphinxDecoder& operator=(const SphinxDecoder&) = delete;
 
-    // The words heard in one whole utterance, lower case, separated by single spaces. Gives up
-    // (status 499) without decoding when `cancelled` says so.
-    Result<std::string> decode(std::span<const std::int16_t> samples,
-                               const std::function<bool()>& cancelled = {});
+    // The words heard in one whole utterance, lower case, in order, with the silences and noises
+    // between them. Gives up (status 499) without decoding when `cancelled` says so.
+    Result<std::vector<HeardWord>> decode(std::span<const std::int16_t> samples,
+                                          const std::function<bool()>& cancelled = {});
+    // The same for `frameCount` frames of a recording's features from `firstFrame` on, decoded as
+    // an utterance of their own; the words' frames count from the recording's start.
+    Result<std::vector<HeardWord>> decode(const Cepstra& cepstra, std::size_t firstFrame,
+                                          std::size_t frameCount,
+                                          const std::function<bool()>& cancelled = {});
+    // A recording's features, for decoding in pieces on several decoders; not yet normalised.
+    Result<Cepstra> cepstra(std::span<const std::int16_t> samples);
 
     // Makes `words` likely in the following decodes, until forgetExpected(). A word the
     // pronouncing dictionary lacks is added to this decoder's dictionary with a letter-to-sound
