@@ -107,9 +107,10 @@ std::vector<SpeechSegmenter::Piece> SpeechSegmenter::split(std::span<const std::
         if (seconds(longest->end - longest->begin) < 2 * options.minPieceSeconds) {
             break;
         }
-        const std::size_t third = (longest->end - longest->begin) / frameLength / 3;
-        const std::size_t from = longest->begin / frameLength + third;
-        const std::size_t cut = quietestFrame(levels, from, from + third, dipFrames) * frameLength;
+        // Within the middle fifth, so that neither decoder waits long for the other.
+        const std::size_t fifth = (longest->end - longest->begin) / frameLength / 5;
+        const std::size_t from = longest->begin / frameLength + 2 * fifth;
+        const std::size_t cut = quietestFrame(levels, from, from + fifth, dipFrames) * frameLength;
         const std::size_t end = longest->end;
         longest->end = cut;
         pieces.insert(longest + 1, Piece{cut, end, /*cutInSpeech=*/true});
