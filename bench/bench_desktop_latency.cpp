@@ -5,6 +5,7 @@
 //   capture start → buffer   AudioInput::start() until the first microphone buffer (the path of a
 //                            hotkey press: the recording starts on the key-down signal)
 //   paste chord → text       the synthesised Control+V until the text window reports the text
+#include "SpinUntil.h"
 #include "core/hotkey/KeyCodes.h"
 #include "core/time/SystemClock.h"
 #include "platform/linux/input/SyntheticKeyLedger.h"
@@ -16,7 +17,6 @@
 #include "platform/linux/x11/XTestKeySynthesizer.h"
 
 #include <QCoroTask>
-#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QUrl>
@@ -31,19 +31,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Runs the Qt event loop until `done`, at most a few seconds; false on time-out.
-template <typename Predicate>
-bool spinUntil(Predicate done) {
-    const QDeadlineTimer deadline(5000);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
 
 // Each repetition is one measurement, so the report's median is the median of the measurements;
 // what they share is made once.

@@ -7,6 +7,7 @@
 //
 // The rest of the controller's services are the tests' fakes: they answer at once.
 #include "DictationRig.h"
+#include "SpinUntil.h"
 #include "core/audio/AudioCaptureService.h"
 #include "core/paste/PasteService.h"
 #include "core/paste/PermissionService.h"
@@ -22,7 +23,6 @@
 #include "platform/linux/x11/X11Properties.h"
 #include "platform/linux/x11/XTestKeySynthesizer.h"
 
-#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QProcess>
 
@@ -35,18 +35,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-template <typename Predicate>
-bool spinUntil(Predicate done, int timeoutMs = 5000) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
 
 // The microphone, noting when the first buffer of each recording arrives.
 class FirstBufferInput final : public AudioInput {

@@ -4,11 +4,11 @@
 // platform and in a settings folder of its own:
 //   QT_QPA_PLATFORM=offscreen build/release/bench/bench_settings_window
 // (or on the headless desktop with QT_QPA_PLATFORM=xcb).
+#include "SpinUntil.h"
 #include "app/KestrovApp.h"
 #include "ui/settings/SettingsWindow.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -31,19 +31,6 @@ double residentMegabytes() {
         }
     }
     return 0;
-}
-
-// Runs the event loop until `done`, at most a few seconds.
-template <typename Predicate>
-bool spinUntil(Predicate done) {
-    const QDeadlineTimer deadline(5000);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
 }
 
 // Opens the window and waits until it is drawn; seconds taken.

@@ -2,13 +2,13 @@
 // Control+V typed through the virtual keyboard, until the text window (another process) reports the
 // text. Run it on the headless sway: scripts/desktop run --wayland --
 // build/release/bench/bench_wayland_latency
+#include "SpinUntil.h"
 #include "core/hotkey/KeyCodes.h"
 #include "platform/linux/wayland/DataControlPasteboard.h"
 #include "platform/linux/wayland/VirtualKeyboardKeySynthesizer.h"
 #include "platform/linux/wayland/WaylandConnection.h"
 #include "platform/linux/wayland/WaylandDataControl.h"
 
-#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QUrl>
@@ -21,18 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr quint16 keyA = 0x00;
-
-template <typename Predicate>
-bool spinUntil(Predicate done) {
-    const QDeadlineTimer deadline(5000);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
 
 // The text window, started once; it says on standard output what it holds.
 struct TextWindow {
