@@ -40,6 +40,14 @@ std::string spellWords(const std::string& words, const std::vector<ExpectedWord>
     return result;
 }
 
+// The frames [first, end) of piece `i`; the last piece also takes the frame that the recording's
+// last samples complete.
+std::pair<std::size_t, std::size_t> framesOf(const std::vector<SpeechSegmenter::Piece>& pieces, std::size_t i,
+                                             std::size_t frameCount) {
+    return {pieces[i].begin / samplesPerFrame,
+            i + 1 < pieces.size() ? pieces[i].end / samplesPerFrame : frameCount};
+}
+
 // The recording's features, computed once. A piece cut at a pause is normalised by itself, as a
 // phrase of its own; pieces cut in speech share their stretch's mean, so that where they overlap
 // they hear the same sounds.
@@ -54,9 +62,8 @@ Result<Cepstra> normalisedFeatures(SphinxDecoder& decoder, std::span<const std::
         while (last + 1 < pieces.size() && pieces[last + 1].cutInSpeech) {
             ++last;
         }
-        features.value().normalise(pieces[first].begin / samplesPerFrame,
-                                   last + 1 < pieces.size() ? pieces[last].end / samplesPerFrame
-                                                            : features->frames());
+        features.value().normalise(framesOf(pieces, first, features->frames()).first,
+                                   framesOf(pieces, last, features->frames()).second);
         first = last + 1;
     }
     return features;
@@ -226,8 +233,7 @@ Result<Transcript> LocalSpeechEngine::transcribe(const TranscriptionJob& job) {
     // word at the cut is heard whole by one of them.
     constexpr auto overlap = std::size_t(OverlapJoiner::overlapSeconds * HeardWord::framesPerSecond);
     const auto frames = [&](std::size_t i) {
-        std::size_t begin = pieces[i].begin / samplesPerFrame;
-        std::size_t end = i + 1 < pieces.size() ? pieces[i].end / samplesPerFrame : features->frames();
+        auto [begin, end] = framesOf(pieces, i, features->frames());
         if (pieces[i].cutInSpeech) {
             begin -= std::min(begin, overlap);
         }
