@@ -99,9 +99,9 @@ void tst_TextProcessingService::stages_data() {
 
     row(Stage::punctuation, "english comma and period", u"hello comma world period"_s, u"Hello, world."_s);
     row(Stage::punctuation, "spanish longer phrase first", u"hola punto y coma adiós"_s, u"Hola; adiós"_s);
-    row(Stage::punctuation, "new line keeps its spaces", u"one new line two"_s, u"One \n Two"_s);
-    row(Stage::punctuation, "line break after a full stop", u"first period new line second"_s,
-        u"First. Second"_s);
+    row(Stage::punctuation, "new line, spaces around it dropped", u"one new line two"_s, u"One\nTwo"_s);
+    row(Stage::punctuation, "line break after a sentence mark",
+        u"hello comma how are you question mark new line thanks period"_s, u"Hello, how are you?\nThanks."_s);
     row(Stage::punctuation, "spoken quotes", u"he said open quote hi close quote"_s, u"He said\"hi\""_s);
     row(Stage::punctuation, "digit keeps the capital waiting", u"I have 3 apples. 2 are red"_s,
         u"I have 3 apples. 2 Are red"_s);
@@ -109,7 +109,7 @@ void tst_TextProcessingService::stages_data() {
         u"Wait. What? No! Ok?!"_s);
     row(Stage::punctuation, "spanish, accents either way",
         u"hola coma qué tal signo de interrogacion nueva línea salto de linea fin"_s,
-        u"Hola, qué tal? Fin"_s);
+        u"Hola, qué tal?\n\nFin"_s);
     row(Stage::punctuation, "upper-case commands at the start", u"EXCLAMATION MARK hola Dos Puntos"_s,
         u"! Hola:"_s);
     row(Stage::punctuation, "words containing a command", u"periodic comas colonial puntos enterprise"_s,

@@ -73,7 +73,11 @@ TextProcessingService::TextProcessingService(const LocalDatabase& database,
     , m_spaceAfterOpeningBracket{IcuRegex(QStringLiteral(u"([(\\[\\{]) +")),
                                  Replacement::fromTemplate(QStringLiteral(u"$1"))}
     , m_repeatedSpaces{IcuRegex(QStringLiteral(u" {2,}")), Replacement::literal(QStringLiteral(u" "))}
-    , m_spaceAfterSentenceEnd{IcuRegex(QStringLiteral(u"([.!?\\n])\\s+(\\w)")),
+    // A line break the speaker asked for stays, without the spaces the spoken command left
+    // around it; elsewhere a sentence end is followed by exactly one space.
+    , m_spaceAroundLineBreak{IcuRegex(QStringLiteral(u"(?:(?!\\n)\\s)*\\n(?:(?!\\n)\\s)*")),
+                             Replacement::literal(QStringLiteral(u"\n"))}
+    , m_spaceAfterSentenceEnd{IcuRegex(QStringLiteral(u"([.!?])(?:(?!\\n)\\s)+(\\w)")),
                               Replacement::fromTemplate(QStringLiteral(u"$1 $2"))}
     , m_repeatedSentenceMark{IcuRegex(QStringLiteral(u"([.!?])\\1+")),
                              Replacement::fromTemplate(QStringLiteral(u"$1"))} {
@@ -141,6 +145,7 @@ QString TextProcessingService::applyPunctuationCommands(const QString& text) con
     result = m_spaceAfterOpeningBracket.regex.replaceAll(result, m_spaceAfterOpeningBracket.replacement);
     result = removeSpacesAfterOpeningQuotes(result);
     result = m_repeatedSpaces.regex.replaceAll(result, m_repeatedSpaces.replacement);
+    result = m_spaceAroundLineBreak.regex.replaceAll(result, m_spaceAroundLineBreak.replacement);
     result = m_spaceAfterSentenceEnd.regex.replaceAll(result, m_spaceAfterSentenceEnd.replacement);
     return capitalizeSentenceStarts(result.trimmed());
 }

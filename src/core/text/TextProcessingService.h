@@ -68,6 +68,7 @@ private:
     FixedPattern m_spaceBeforeClosingMark;
     FixedPattern m_spaceAfterOpeningBracket;
     FixedPattern m_repeatedSpaces;
+    FixedPattern m_spaceAroundLineBreak;
     FixedPattern m_spaceAfterSentenceEnd;
     FixedPattern m_repeatedSentenceMark;
 
