@@ -60,8 +60,11 @@ const std::vector<SpokenSample>& set(int index) {
     static std::map<int, std::vector<SpokenSample>> sets;
     auto& samples = sets[index];
     if (samples.empty()) {
+        const auto synthesiser =
+            index <= 2 ? SpeechCorpus::Synthesiser::espeak : SpeechCorpus::Synthesiser::flite;
         samples = index == 0 ? SpeechCorpus::librivox(sampleLimit())
-                             : SpeechCorpus::spokenPunctuation(/*heldOut=*/index == 2, sampleLimit());
+                             : SpeechCorpus::spokenPunctuation(synthesiser, /*heldOut=*/index % 2 == 0,
+                                                               sampleLimit());
     }
     return samples;
 }
@@ -74,12 +77,13 @@ void report(benchmark::State& state, const WordErrors& errors, double audio, dou
     state.counters["audio_s"] = audio;
 }
 
-// Sets: 0 LibriVox read speech, 1 spoken punctuation in the model's text, 2 held out.
+// Sets: 0 LibriVox read speech; spoken punctuation by espeak-ng, 1 in the model's text, 2 held out;
+// the same by flite, 3 and 4.
 void BM_Accuracy(benchmark::State& state) {
     LocalSpeechEngine* recogniser = engine(Model(state.range(1)));
     const auto& samples = set(int(state.range(0)));
     if (!recogniser || samples.empty()) {
-        fail(state, "no offline model, no pocketsphinx-testdata or no espeak-ng");
+        fail(state, "no offline model, no pocketsphinx-testdata, no espeak-ng or no flite");
         return;
     }
     for (auto _ : state) {
@@ -104,7 +108,7 @@ void BM_Accuracy(benchmark::State& state) {
 }
 // Arguments: set, model (0 before, 1 after), print transcripts.
 BENCHMARK(BM_Accuracy)
-    ->ArgsProduct({{0, 1, 2}, {0, 1}, {0}})
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {0, 1}, {0}})
     ->ArgNames({"set", "after", "print"})
     ->Iterations(1)
     ->Unit(benchmark::kSecond)

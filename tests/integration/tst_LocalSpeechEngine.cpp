@@ -56,7 +56,8 @@ void tst_LocalSpeechEngine::recognises() {
     QFETCH(int, count);
     QFETCH(double, maxErrorRate);
     QFETCH(double, minMarkRecall);
-    const auto samples = punctuation ? SpeechCorpus::spokenPunctuation(/*heldOut=*/false, count)
+    const auto samples = punctuation ? SpeechCorpus::spokenPunctuation(SpeechCorpus::Synthesiser::espeak,
+                                                                       /*heldOut=*/false, count)
                                      : SpeechCorpus::librivox(count);
     QVERIFY2(int(samples.size()) == count, "pocketsphinx-testdata, espeak-ng and sox make the test speech");
     WordErrors errors;

@@ -1,16 +1,21 @@
 #include "LoopbackHttpServer.h"
+#include "ServerProcess.h"
+#include "SpeechCorpus.h"
 #include "TemporaryEnvironment.h"
 #include "TestWav.h"
 #include "core/backend/BackendToken.h"
 #include "core/paths/AppPaths.h"
 #include "core/settings/JsonFileKeyValueStore.h"
 #include "core/settings/SettingsStore.h"
+#include "server/wav/WavEncoder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -29,6 +34,22 @@ QStringList runOrlavo(const QStringList& arguments) {
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// Settings that send dictations to the service at `port`, with its token, and print them.
+void useService(const TemporaryEnvironment& environment, int port, const QByteArray& token,
+                PolishLevel polish) {
+    JsonFileKeyValueStore defaults(AppPaths::defaultsFile());
+    SettingsStore store(defaults);
+    PTTSettings settings = PTTSettings::makeDefault();
+    settings.backendBaseURL = QStringLiteral("http://127.0.0.1:%1").arg(port);
+    settings.polishLevel = polish;
+    settings.noteMode = true; // the command prints, whatever the user's mode
+    store.save(settings);
+    store.markSetupCompleted();
+    environment.write(AppPaths::serverTokenFile(), token + '\n');
+    environment.write(BackendToken::serverAddressFile(AppPaths::serverTokenFile()),
+                      "127.0.0.1:" + QByteArray::number(port) + "\n");
+}
+
 const QByteArray words = R"({"text":"  so we ship friday \n","language":"en","requestId":"t1"})";
 
 } // namespace
@@ -40,6 +61,7 @@ private Q_SLOTS:
     void fileThroughThePipeline_data();
     void fileThroughThePipeline();
     void unusableInput();
+    void spokenDictationOffline();
 };
 
 void tst_TranscribeCommand::fileThroughThePipeline_data() {
@@ -77,22 +99,10 @@ void tst_TranscribeCommand::fileThroughThePipeline() {
     LoopbackHttpServer server;
     server.route("/v1/ptt/transcribe", {{firstStatus, firstBody}, {200, words}});
     server.route("/v1/ptt/edit", {{200, R"({"text":"We ship Friday.","requestId":"e1"})"}});
-    {
-        JsonFileKeyValueStore defaults(AppPaths::defaultsFile());
-        SettingsStore store(defaults);
-        PTTSettings settings = PTTSettings::makeDefault();
-        settings.backendBaseURL = server.url();
-        settings.polishLevel = PolishLevel::light;
-        settings.noteMode = true; // the command prints, whatever the user's mode
-        store.save(settings);
-        store.markSetupCompleted();
-    }
+    useService(environment, server.port(), "server-secret", PolishLevel::light);
     if (!reachable) {
         server.stop();
     }
-    environment.write(AppPaths::serverTokenFile(), "server-secret\n");
-    environment.write(BackendToken::serverAddressFile(AppPaths::serverTokenFile()),
-                      "127.0.0.1:" + QByteArray::number(server.port()) + "\n");
     const QByteArray settingsBefore = TemporaryEnvironment::read(AppPaths::defaultsFile());
     const QByteArray wav = TestWav::mono16k(1.0, amplitude);
     const QString wavPath = environment.write("take 1.wav", wav);
@@ -136,6 +146,26 @@ void tst_TranscribeCommand::unusableInput() {
     QCOMPARE(runOrlavo({"transcribe", silence}).front(), "1");
     QCOMPARE(TemporaryEnvironment::read(AppPaths::defaultsFile()), damaged);
     QCOMPARE(QFileInfo(AppPaths::defaultsFile()).dir().entryList(QDir::Files), QStringList{"defaults.json"});
+}
+
+// Spoken punctuation through the real server's offline recogniser and the text pipeline, with a
+// voice that flite made from recordings of a person.
+void tst_TranscribeCommand::spokenDictationOffline() {
+    TemporaryEnvironment environment;
+    ServerProcess service;
+    QString failure;
+    QVERIFY2(service.start(&failure), qPrintable(failure));
+    // A new user's settings: the edit pass the offline server cannot do is left out quietly.
+    useService(environment, service.port(), QByteArray::fromStdString(service.token()),
+               PTTSettings::makeDefault().polishLevel);
+    const AudioClip spoken =
+        SpeechCorpus::say(u"hello comma how are you question mark new line thanks period"_s, u"slt"_s, 160,
+                          SpeechCorpus::Synthesiser::flite);
+    QVERIFY2(!spoken.samples.empty(), "flite and sox make the test speech");
+    const QString wavPath =
+        environment.write("dictation.wav", QByteArray::fromStdString(WavEncoder::encode(spoken)));
+
+    QCOMPARE(runOrlavo({"transcribe", wavPath}), QStringList({"0", "Hello, how are you?\nThanks.\n", ""}));
 }
 
 QTEST_GUILESS_MAIN(tst_TranscribeCommand)

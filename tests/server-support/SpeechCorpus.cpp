@@ -47,13 +47,21 @@ std::vector<SpokenSample> librivox(int limit) {
     return samples;
 }
 
-AudioClip say(const QString& text, const QString& voice, int wordsPerMinute) {
+AudioClip say(const QString& text, const QString& voice, int wordsPerMinute, Synthesiser synthesiser) {
     QTemporaryDir directory;
     const QString spoken = directory.filePath(QStringLiteral("spoken.wav"));
     const QString converted = directory.filePath(QStringLiteral("converted.wav"));
-    if (QProcess::execute(QStringLiteral("espeak-ng"),
-                          {QStringLiteral("-v"), voice, QStringLiteral("-s"), QString::number(wordsPerMinute),
-                           QStringLiteral("-w"), spoken, text}) != 0 ||
+    // flite speaks about 160 words a minute and is slowed down by stretching its sounds.
+    const auto synthesised =
+        synthesiser == Synthesiser::espeak
+            ? QProcess::execute(QStringLiteral("espeak-ng"),
+                                {QStringLiteral("-v"), voice, QStringLiteral("-s"),
+                                 QString::number(wordsPerMinute), QStringLiteral("-w"), spoken, text})
+            : QProcess::execute(QStringLiteral("flite"),
+                                {QStringLiteral("-voice"), voice, QStringLiteral("--setf"),
+                                 QStringLiteral("duration_stretch=%1").arg(160.0 / wordsPerMinute),
+                                 QStringLiteral("-t"), text, QStringLiteral("-o"), spoken});
+    if (synthesised != 0 ||
         // Dithered as a microphone's noise would be, but with a fixed seed: random dither made every
         // run's audio, and so its figures, different.
         QProcess::execute(QStringLiteral("sox"),
@@ -65,7 +73,7 @@ AudioClip say(const QString& text, const QString& voice, int wordsPerMinute) {
     return clipOf(readFile(converted));
 }
 
-std::vector<SpokenSample> spokenPunctuation(bool heldOut, int limit) {
+std::vector<SpokenSample> spokenPunctuation(Synthesiser synthesiser, bool heldOut, int limit) {
     static const QStringList inModelText{
         QStringLiteral("hello comma how are you question mark new line thanks period"),
         QStringLiteral("can we meet tomorrow morning question mark"),
@@ -78,16 +86,19 @@ std::vector<SpokenSample> spokenPunctuation(bool heldOut, int limit) {
         QStringLiteral("did you finish the slides question mark"),
         QStringLiteral("dear sam comma new line the package arrived today period"),
     };
-    static const QStringList voices{QStringLiteral("en-us"), QStringLiteral("en-us+f2"),
-                                    QStringLiteral("en-us+m3")};
+    // flite: every voice it ships at 16 kHz.
+    static const QStringList espeakVoices{QStringLiteral("en-us"), QStringLiteral("en-us+f2"),
+                                          QStringLiteral("en-us+m3")};
+    static const QStringList fliteVoices{QStringLiteral("slt"), QStringLiteral("rms"), QStringLiteral("awb"),
+                                         QStringLiteral("kal16")};
     std::vector<SpokenSample> samples;
     for (const QString& sentence : heldOut ? notInModelText : inModelText) {
         for (const int speed : {140, 175}) {
-            for (const QString& voice : voices) {
+            for (const QString& voice : synthesiser == Synthesiser::espeak ? espeakVoices : fliteVoices) {
                 if (int(samples.size()) >= limit) {
                     return samples;
                 }
-                AudioClip clip = say(sentence, voice, speed);
+                AudioClip clip = say(sentence, voice, speed, synthesiser);
                 if (!clip.samples.empty()) {
                     samples.push_back(SpokenSample{voice + QLatin1Char('@') + QString::number(speed),
                                                    sentence, std::move(clip)});
