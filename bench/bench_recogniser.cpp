@@ -148,13 +148,17 @@ BENCHMARK(BM_LongRequest)
 // Key release to transcript: a 5 s dictation sent to the real server over loopback, as the app
 // sends it once the key is released.
 void BM_ReleaseToTranscript(benchmark::State& state) {
-    const AudioClip clip = SpeechCorpus::say(
-        QStringLiteral("please send the reports to the team on friday morning comma thanks period"),
-        QStringLiteral("en-us+f2"), 150);
+    // A 5 s dictation without a pause, by an espeak-ng voice or by flite's voice made from a
+    // person's recordings (slowed to the same length).
+    const QString said =
+        QStringLiteral("please send the reports to the team on friday morning comma thanks period");
+    const AudioClip clip = state.range(1) == 0 ? SpeechCorpus::say(said, QStringLiteral("en-us+f2"), 150)
+                                               : SpeechCorpus::say(said, QStringLiteral("slt"), 133,
+                                                                   SpeechCorpus::Synthesiser::flite);
     ServerProcess server;
     QString failure;
     if (clip.samples.empty() || !server.start(&failure)) {
-        fail(state, "no espeak-ng or the server did not start");
+        fail(state, "no espeak-ng, no flite or the server did not start");
         return;
     }
     const std::string wav = WavEncoder::encode(clip);
@@ -177,10 +181,11 @@ void BM_ReleaseToTranscript(benchmark::State& state) {
     }
     state.counters["audio_s"] = clip.durationSeconds();
 }
-// Arguments: 0 no words of the user's, 1 the same words each time, 2 new words each time.
+// Arguments: 0 no words of the user's, 1 the same words each time, 2 new words each time; the
+// voice, 0 espeak-ng, 1 flite.
 BENCHMARK(BM_ReleaseToTranscript)
-    ->DenseRange(0, 2)
-    ->ArgName("words")
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->ArgNames({"words", "voice"})
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -48,7 +48,9 @@ void tst_LocalSpeechEngine::recognises_data() {
     QTest::addColumn<double>("maxErrorRate");
     QTest::addColumn<double>("minMarkRecall");
     QTest::newRow("read speech") << false << 2 << 0.6 << 0.0;
-    QTest::newRow("spoken punctuation") << true << 4 << 0.8 << 0.3;
+    // flite's voices: espeak-ng's are heard too badly to tell a working dictation model from a
+    // broken one.
+    QTest::newRow("spoken punctuation") << true << 4 << 0.2 << 0.8;
 }
 
 void tst_LocalSpeechEngine::recognises() {
@@ -56,10 +58,10 @@ void tst_LocalSpeechEngine::recognises() {
     QFETCH(int, count);
     QFETCH(double, maxErrorRate);
     QFETCH(double, minMarkRecall);
-    const auto samples = punctuation ? SpeechCorpus::spokenPunctuation(SpeechCorpus::Synthesiser::espeak,
+    const auto samples = punctuation ? SpeechCorpus::spokenPunctuation(SpeechCorpus::Synthesiser::flite,
                                                                        /*heldOut=*/false, count)
                                      : SpeechCorpus::librivox(count);
-    QVERIFY2(int(samples.size()) == count, "pocketsphinx-testdata, espeak-ng and sox make the test speech");
+    QVERIFY2(int(samples.size()) == count, "pocketsphinx-testdata, flite and sox make the test speech");
     WordErrors errors;
     QString heard;
     for (const SpokenSample& sample : samples) {
