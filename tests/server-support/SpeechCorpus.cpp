@@ -86,9 +86,9 @@ std::vector<SpokenSample> spokenPunctuation(Synthesiser synthesiser, bool heldOu
         QStringLiteral("did you finish the slides question mark"),
         QStringLiteral("dear sam comma new line the package arrived today period"),
     };
-    // flite: every voice it ships at 16 kHz.
     static const QStringList espeakVoices{QStringLiteral("en-us"), QStringLiteral("en-us+f2"),
                                           QStringLiteral("en-us+m3")};
+    // Every voice flite ships at 16 kHz.
     static const QStringList fliteVoices{QStringLiteral("slt"), QStringLiteral("rms"), QStringLiteral("awb"),
                                          QStringLiteral("kal16")};
     std::vector<SpokenSample> samples;
