@@ -1,6 +1,7 @@
 #include "server/auth/ServerToken.h"
 
 #include "core/common/FileError.h"
+#include "server/auth/FolderLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -156,29 +156,6 @@ Result<bool> publishToken(const QString& path, const std::string& token, bool re
     return linked;
 }
 
-// Held while a start reads, and if need be writes, the token: without it a start that found no file
-// could take a token another start had just written for a blank file and replace it, and the two
-// would answer to different tokens. Released when closed; where the folder cannot be locked,
-// starts fall back on the no-clobber write alone.
-class FolderLock final {
-public:
-    explicit FolderLock(const QString& folder)
-        : m_fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-        }
-    }
-    ~FolderLock() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-private:
-    int m_fd;
-};
-
 std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos) {
@@ -224,6 +201,9 @@ Result<ServerToken> ServerToken::loadOrCreate(const QString& path) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         return systemFileError(EACCES, QStringLiteral("cannot create the folder of %1").arg(path));
     }
+    // Starts at the same moment take turns: otherwise one that found no file could see the token
+    // another had just written, take it for a blank file and replace it, and the two servers would
+    // answer to different tokens. Where the folder cannot be locked, the no-clobber write remains.
     const FolderLock lock(QFileInfo(path).absolutePath());
     for (int attempt = 0; attempt < 3; ++attempt) {
         auto existing = read(path);
